@@ -1,0 +1,110 @@
+#include "numeric/number_text.hpp"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <system_error>
+
+namespace korvane {
+
+std::size_t format_fixed6(double value, char* out) noexcept {
+  // to_chars gives the exact digits of the value, rounded ties-to-even, without consulting a
+  // locale. Its spelling of non-finite values is "inf"/"nan" with a "-" for a set sign bit.
+  const auto [end, error] =
+      std::to_chars(out, out + kNumberTextMax, value, std::chars_format::fixed, 6);
+  if (error != std::errc()) {
+    return 0;  // cannot happen: kNumberTextMax holds the longest text
+  }
+  return static_cast<std::size_t>(end - out);
+}
+
+namespace {
+
+bool is_c_space(char c) noexcept { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+bool is_digit(char c, bool hex) noexcept {
+  return (c >= '0' && c <= '9') ||
+         (hex && ((c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')));
+}
+
+// For text that from_chars found out of range: true when its magnitude is too large (an
+// infinity), false when it is too small (a zero). The text is digits with an optional point and
+// exponent; its order of magnitude is decided by the first non-zero digit and the exponent.
+bool magnitude_overflows(std::string_view digits, bool hex) noexcept {
+  long long order = 0;  // position of the first non-zero digit relative to the point
+  bool seen_point = false;
+  bool seen_nonzero = false;
+  std::size_t i = 0;
+  for (; i < digits.size(); ++i) {
+    const char c = digits[i];
+    if (c == '.') {
+      seen_point = true;
+    } else if (is_digit(c, hex)) {
+      if (c != '0') {
+        seen_nonzero = true;
+      }
+      if (seen_nonzero && !seen_point) {
+        ++order;
+      } else if (!seen_nonzero && seen_point) {
+        --order;
+      }
+    } else {
+      break;  // the exponent marker
+    }
+  }
+  long long exponent = 0;
+  bool negative_exponent = false;
+  if (i < digits.size()) {
+    ++i;  // 'e' or 'p'
+    if (i < digits.size() && (digits[i] == '+' || digits[i] == '-')) {
+      negative_exponent = digits[i] == '-';
+      ++i;
+    }
+    for (; i < digits.size() && digits[i] >= '0' && digits[i] <= '9'; ++i) {
+      if (exponent < 1'000'000'000) {
+        exponent = exponent * 10 + (digits[i] - '0');
+      }
+    }
+  }
+  // A hexadecimal digit is four binary places; the exponent after 'p' counts binary places.
+  const long long scaled_order = hex ? order * 4 : order;
+  return scaled_order + (negative_exponent ? -exponent : exponent) > 0;
+}
+
+}  // namespace
+
+double read_number(std::string_view text) noexcept {
+  std::size_t i = 0;
+  while (i < text.size() && is_c_space(text[i])) {
+    ++i;
+  }
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+    negative = text[i] == '-';
+    ++i;
+  }
+  // from_chars takes a '-' of its own and no "0x": the sign and the prefix are read here.
+  std::string_view rest = text.substr(i);
+  bool hex = false;
+  if (rest.size() > 2 && rest[0] == '0' && (rest[1] == 'x' || rest[1] == 'X') &&
+      (is_digit(rest[2], true) ||
+       (rest[2] == '.' && rest.size() > 3 && is_digit(rest[3], true)))) {
+    hex = true;
+    rest.remove_prefix(2);
+  }
+  double magnitude = 0.0;
+  if (!rest.empty() && rest.front() != '-' && rest.front() != '+') {
+    const auto [end, error] =
+        std::from_chars(rest.data(), rest.data() + rest.size(), magnitude,
+                        hex ? std::chars_format::hex : std::chars_format::general);
+    if (error == std::errc::result_out_of_range) {
+      const std::string_view matched(rest.data(), static_cast<std::size_t>(end - rest.data()));
+      magnitude = magnitude_overflows(matched, hex) ? std::numeric_limits<double>::infinity() : 0.0;
+    } else if (error != std::errc()) {
+      magnitude = 0.0;
+    }
+  }
+  return negative ? -magnitude : magnitude;
+}
+
+}  // namespace korvane

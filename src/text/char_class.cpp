@@ -1,0 +1,77 @@
+// Is_Digit, Is_Alpha, Is_Space, Is_Punct, Is_AlNum: does every byte of the text belong to one
+// character class? The classes are those of the "C" locale, decided by byte ranges so that the
+// host's locale never changes an answer; bytes 0x80-0xFF belong to no class.
+#include "frame/export.hpp"
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+namespace korvane {
+namespace {
+
+enum Class : std::uint8_t {
+  kDigit = 1U << 0U,
+  kAlpha = 1U << 1U,
+  kSpace = 1U << 2U,
+  kPunct = 1U << 3U,
+};
+
+constexpr std::array<std::uint8_t, 256> make_class_table() {
+  std::array<std::uint8_t, 256> table{};
+  for (unsigned byte = 0; byte < 128; ++byte) {
+    std::uint8_t classes = 0;
+    if (byte >= '0' && byte <= '9') {
+      classes = kDigit;
+    } else if ((byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z')) {
+      classes = kAlpha;
+    } else if (byte == ' ' || (byte >= '\t' && byte <= '\r')) {
+      classes = kSpace;
+    } else if (byte > ' ' && byte < 0x7F) {
+      classes = kPunct;
+    }
+    table[byte] = classes;
+  }
+  return table;
+}
+
+constexpr std::array<std::uint8_t, 256> kClassTable = make_class_table();
+
+// 1 when the text is not empty and every byte is in one of `classes`, else 0.
+float every_byte_in(const char* text, std::uint8_t classes) noexcept {
+  const std::string_view bytes = text_argument(text);
+  if (bytes.empty()) {
+    return kFalse;
+  }
+  for (const char c : bytes) {
+    if ((kClassTable[static_cast<unsigned char>(c)] & classes) == 0) {
+      return kFalse;
+    }
+  }
+  return kTrue;
+}
+
+}  // namespace
+}  // namespace korvane
+
+using korvane::every_byte_in;
+
+extern "C" KORVANE_API float KORVANE_CALL Is_Digit(const char* text, double, char*, int) {
+  return every_byte_in(text, korvane::kDigit);
+}
+
+extern "C" KORVANE_API float KORVANE_CALL Is_Alpha(const char* text, double, char*, int) {
+  return every_byte_in(text, korvane::kAlpha);
+}
+
+extern "C" KORVANE_API float KORVANE_CALL Is_Space(const char* text, double, char*, int) {
+  return every_byte_in(text, korvane::kSpace);
+}
+
+extern "C" KORVANE_API float KORVANE_CALL Is_Punct(const char* text, double, char*, int) {
+  return every_byte_in(text, korvane::kPunct);
+}
+
+extern "C" KORVANE_API float KORVANE_CALL Is_AlNum(const char* text, double, char*, int) {
+  return every_byte_in(text, korvane::kAlpha | korvane::kDigit);
+}
