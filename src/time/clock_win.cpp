@@ -12,11 +12,11 @@ bool local_time(std::int64_t seconds, ZonedTime& out) noexcept {
     return false;
   }
   out.utc_offset_seconds = seconds_from_fields(out.fields) - seconds;
-  std::size_t length = 0;
-  if (_get_tzname(&length, out.zone_name, sizeof out.zone_name, out.fields.tm_isdst > 0 ? 1 : 0) !=
-      0) {
-    out.zone_name[0] = '\0';
-  }
+  // The runtime's zone names, which the conversion above has set up (from TZ, else from the
+  // system's zone); every conversion writes the same names, so reading them here is safe.
+  const char* zone = _tzname[out.fields.tm_isdst > 0 ? 1 : 0];
+  std::strncpy(out.zone_name, zone != nullptr ? zone : "", sizeof out.zone_name - 1);
+  out.zone_name[sizeof out.zone_name - 1] = '\0';
   return true;
 }
 
