@@ -7,8 +7,7 @@ if(CMAKE_CROSSCOMPILING AND WIN32)
   set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
   add_subdirectory("${KORVANE_GOOGLETEST_SOURCE}" "${PROJECT_BINARY_DIR}/googletest"
                    EXCLUDE_FROM_ALL SYSTEM)
-  add_library(GTest::gtest ALIAS gtest)
-  add_library(GTest::gtest_main ALIAS gtest_main)
+  # GoogleTest's own build defines the GTest::gtest and GTest::gtest_main aliases.
 else()
   find_package(GTest REQUIRED)
 endif()

@@ -19,7 +19,8 @@ struct MathCase {
   const char* export_name;
   const char* text;
   double number;
-  const char* expected;  // the buffer afterwards; null: result 0 and the buffer untouched
+  const char* expected;  // the buffer afterwards; null: result 0 and the buffer untouched;
+                         // "?nan": a NaN whose sign the platform's math library chooses
 };
 
 void PrintTo(const MathCase& c, std::ostream* out) {
@@ -38,7 +39,11 @@ TEST_P(Math, WritesTheValueOrLeavesTheBufferForZero) {
     EXPECT_EQ(outcome.buffer, earlier);
   } else {
     EXPECT_EQ(outcome.result, 1.0f);
-    EXPECT_EQ(outcome.buffer, c.expected);
+    if (std::string(c.expected) == "?nan") {
+      EXPECT_TRUE(outcome.buffer == "nan" || outcome.buffer == "-nan") << outcome.buffer;
+    } else {
+      EXPECT_EQ(outcome.buffer, c.expected);
+    }
   }
 }
 
@@ -55,7 +60,7 @@ INSTANTIATE_TEST_SUITE_P(
                     MathCase{"Tangent", "", 45, "1.000000"},
                     MathCase{"Tangent", "", 180, "-0.000000"},
                     MathCase{"Tangent", "", 90, "557135115.020977"},
-                    MathCase{"Sine", "", kInf, "-nan"}, MathCase{"Cosine", "", kNaN, "nan"},
+                    MathCase{"Sine", "", kInf, "?nan"}, MathCase{"Cosine", "", kNaN, "nan"},
                     MathCase{"Sine", "ignored text", 30, "0.500000"}));
 
 INSTANTIATE_TEST_SUITE_P(
