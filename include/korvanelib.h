@@ -41,6 +41,7 @@ extern "C" {
 #define KORVANE_FALSE 0.0f    /* not done, no, or a math value of zero (buffer untouched) */
 #define KORVANE_TRUE 1.0f     /* done, or yes */
 #define KORVANE_VERSION 1.01f /* the library's version, returned by Version */
+#define KORVANE_VERSION_TEXT "1.01" /* the same version as text; the build takes it from here */
 
 /* The one signature of every export: text, number, buffer, fourth (never read). */
 typedef float(KORVANE_CALL* korvane_script_function)(const char* text, double number,

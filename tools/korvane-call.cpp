@@ -25,6 +25,7 @@ constexpr const char* kUsage =
     "                    [--buffer TEXT | --null-buffer]\n"
     "       korvane-call [--lib PATH] --file CALLS   (one call a line; - reads standard input)\n"
     "       korvane-call [--lib PATH] --list\n"
+    "       korvane-call [--lib PATH] --version\n"
     "Prints the result value, then the buffer's text. The library defaults to the one beside\n"
     "this program. In a file of calls the buffer carries over from one call to the next.\n";
 
@@ -188,6 +189,7 @@ int run(int argc, char** argv) {
   std::string library_path = korvane::host::library_beside_program();
   std::optional<std::string> calls_file;
   bool list = false;
+  bool version = false;
   std::vector<std::string> call_words;
   for (std::size_t i = 0; i < words.size(); ++i) {
     const bool has_value = i + 1 < words.size();
@@ -203,11 +205,13 @@ int run(int argc, char** argv) {
       ++i;
     } else if (words[i] == "--list") {
       list = true;
+    } else if (words[i] == "--version") {
+      version = true;
     } else {
       call_words.push_back(words[i]);
     }
   }
-  if (!list && !calls_file && call_words.empty()) {
+  if (!list && !version && !calls_file && call_words.empty()) {
     throw UsageError("nothing to call (see --help)");
   }
 
@@ -215,6 +219,19 @@ int run(int argc, char** argv) {
   const auto library = korvane::host::Library::open(library_path, error);
   if (!library) {
     throw UsageError(error);
+  }
+  if (version) {
+    // The tool's own version, and the one the loaded library answers.
+    const korvane_script_function library_version = library->find("Version");
+    if (library_version == nullptr) {
+      throw UsageError("the library has no export 'Version'");
+    }
+    char digits[32];
+    const float answer = library_version(nullptr, 0.0, nullptr, 0);
+    const auto end = std::to_chars(digits, digits + sizeof digits, answer).ptr;
+    std::cout << "korvane-call " << KORVANE_VERSION_TEXT << "\nlibrary " << library_path << ' '
+              << std::string_view(digits, static_cast<std::size_t>(end - digits)) << '\n';
+    return 0;
   }
   if (list) {
     for (const char* name : kExportNames) {

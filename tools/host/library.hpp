@@ -25,7 +25,8 @@ class Library {
   void* handle_;
 };
 
-// The library file beside the running program (korvanelib.dll or korvanelib.so).
+// The library file beside the running program (korvanelib.dll or korvanelib.so); on Linux, the
+// one in ../lib when there is none beside it, as in an installed tree.
 std::string library_beside_program();
 
 }  // namespace korvane::host

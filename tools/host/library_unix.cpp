@@ -32,7 +32,11 @@ std::string library_beside_program() {
   }
   std::string directory(path, static_cast<std::size_t>(length));
   directory.erase(directory.find_last_of('/') + 1);
-  return directory + "korvanelib.so";
+  // In the build tree the library lies beside the program; in an installed tree, in ../lib.
+  const std::string beside = directory + "korvanelib.so";
+  const std::string installed = directory + "../lib/korvanelib.so";
+  return access(beside.c_str(), F_OK) != 0 && access(installed.c_str(), F_OK) == 0 ? installed
+                                                                                    : beside;
 }
 
 }  // namespace korvane::host
