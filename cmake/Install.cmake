@@ -16,7 +16,7 @@ if(WIN32)
   install(FILES "${PROJECT_BINARY_DIR}/korvanelib.def" DESTINATION "${CMAKE_INSTALL_LIBDIR}")
 endif()
 install(FILES README.md DESTINATION "${CMAKE_INSTALL_DOCDIR}")
-install(DIRECTORY docs/ DESTINATION "${CMAKE_INSTALL_DOCDIR}" FILES_MATCHING PATTERN "*.md")
+install(DIRECTORY docs/ DESTINATION "${CMAKE_INSTALL_DOCDIR}")
 
 install(EXPORT korvanelibTargets NAMESPACE korvanelib:: DESTINATION "${KORVANE_CMAKE_DIR}")
 configure_package_config_file(cmake/korvanelibConfig.cmake.in
