@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -10,18 +11,30 @@
 namespace korvane::bench {
 namespace {
 
-bool smoke_run = false;
+benchmark::IterationCount fixed_iterations = 0;
+
+// One call on a fresh buffer: its result and the text it left.
+std::pair<float, std::string> call_once(korvane_script_function function, const Call& call) {
+  std::vector<char> buffer(kCapacity, '\0');
+  if (call.buffer != nullptr) {
+    std::strcpy(buffer.data(), call.buffer);
+  }
+  const float result = function(call.text, call.number, buffer.data(), 0);
+  return {result, std::string(buffer.data())};
+}
 
 }  // namespace
 
-void set_smoke(bool smoke) { smoke_run = smoke; }
+void set_fixed_iterations(benchmark::IterationCount iterations) {
+  fixed_iterations = iterations;
+}
 
 benchmark::internal::Benchmark* add(const std::string& name,
                                     std::function<void(benchmark::State&)> body) {
   auto* registered = benchmark::RegisterBenchmark(
       name.c_str(), [body = std::move(body)](benchmark::State& state) { body(state); });
-  if (smoke_run) {
-    registered->Iterations(1);
+  if (fixed_iterations > 0) {
+    registered->Iterations(fixed_iterations);
   }
   return registered;
 }
@@ -48,6 +61,14 @@ void add_pair(const host::Library& library, const char* export_name, const std::
     std::fprintf(stderr, "note: the library has no %s; korvane/%s is not measured\n",
                  export_name, name.c_str());
     return;
+  }
+  // The pair must do the same work: one call of each must leave the same result and text.
+  const auto [exported_result, exported_text] = call_once(exported, call);
+  const auto [bare_result, bare_text] = call_once(bare, call);
+  if (exported_result != bare_result || exported_text != bare_text) {
+    std::fprintf(stderr, "warning: %s: the export gave %g \"%s\", the baseline %g \"%s\"\n",
+                 name.c_str(), static_cast<double>(exported_result), exported_text.c_str(),
+                 static_cast<double>(bare_result), bare_text.c_str());
   }
   add("korvane/" + name,
       [exported, call](benchmark::State& state) { run_calls(state, exported, call); });

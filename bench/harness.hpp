@@ -17,9 +17,10 @@ namespace korvane::bench {
 
 inline constexpr std::size_t kCapacity = KORVANE_BUFFER_CAPACITY;
 
-// A smoke run registers every benchmark with one iteration: it shows that the program builds
-// and runs, and measures nothing.
-void set_smoke(bool smoke);
+// A fixed count of iterations for every benchmark (0: Google Benchmark decides). A smoke run
+// takes one iteration: it shows that the program builds and runs, and measures nothing; a fixed
+// count also suits instruction counting (valgrind --tool=callgrind).
+void set_fixed_iterations(benchmark::IterationCount iterations);
 
 // Registers one benchmark under `name` with the options of this run.
 benchmark::internal::Benchmark* add(const std::string& name,

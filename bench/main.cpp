@@ -1,10 +1,11 @@
 // korvane_bench: the library's exports, called through the loaded library as a host calls
 // them, each beside a bare baseline doing the same work with the C library in the same run.
 //
-//   korvane_bench [--library PATH] [--smoke] [Google Benchmark flags]
+//   korvane_bench [--library PATH] [--smoke | --iterations N] [Google Benchmark flags]
 //
 // The library defaults to KORVANE_LIBRARY, else the one beside this program. --smoke runs each
-// benchmark for one iteration. scripts/bench-table turns the JSON output into a table.
+// benchmark for one iteration, --iterations for N. scripts/bench-table turns the JSON output
+// into a table; scripts/bench-callgrind counts instructions per call.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -23,12 +24,18 @@ int main(int argc, char** argv) {
       from_environment != nullptr && *from_environment != '\0') {
     path = from_environment;
   }
-  bool smoke = false;
+  long long iterations = 0;
   // Our own flags first; the rest goes to Google Benchmark.
   std::vector<char*> rest{argv[0]};
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--smoke") == 0) {
-      smoke = true;
+      iterations = 1;
+    } else if (std::strcmp(argv[i], "--iterations") == 0 && i + 1 < argc) {
+      iterations = std::atoll(argv[++i]);
+      if (iterations <= 0) {
+        std::fprintf(stderr, "korvane_bench: --iterations takes a positive count\n");
+        return 2;
+      }
     } else if (std::strcmp(argv[i], "--library") == 0 && i + 1 < argc) {
       path = argv[++i];
     } else {
@@ -54,7 +61,7 @@ int main(int argc, char** argv) {
   benchmark::AddCustomContext("korvane_library", path);
   benchmark::AddCustomContext("korvane_buffer_capacity", std::to_string(korvane::bench::kCapacity));
 
-  korvane::bench::set_smoke(smoke);
+  korvane::bench::set_fixed_iterations(iterations);
   korvane::bench::register_portable(*library);
   korvane::bench::register_shell(*library);
 
