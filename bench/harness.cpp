@@ -11,7 +11,7 @@
 namespace korvane::bench {
 namespace {
 
-benchmark::IterationCount fixed_iterations = 0;
+benchmark::IterationCount fixed_iteration_count = 0;
 
 // One call on a fresh buffer: its result and the text it left.
 std::pair<float, std::string> call_once(korvane_script_function function, const Call& call) {
@@ -26,15 +26,17 @@ std::pair<float, std::string> call_once(korvane_script_function function, const 
 }  // namespace
 
 void set_fixed_iterations(benchmark::IterationCount iterations) {
-  fixed_iterations = iterations;
+  fixed_iteration_count = iterations;
 }
+
+bool fixed_iterations() { return fixed_iteration_count > 0; }
 
 benchmark::internal::Benchmark* add(const std::string& name,
                                     std::function<void(benchmark::State&)> body) {
   auto* registered = benchmark::RegisterBenchmark(
       name.c_str(), [body = std::move(body)](benchmark::State& state) { body(state); });
-  if (fixed_iterations > 0) {
-    registered->Iterations(fixed_iterations);
+  if (fixed_iteration_count > 0) {
+    registered->Iterations(fixed_iteration_count);
   }
   return registered;
 }

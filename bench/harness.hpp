@@ -21,6 +21,7 @@ inline constexpr std::size_t kCapacity = KORVANE_BUFFER_CAPACITY;
 // takes one iteration: it shows that the program builds and runs, and measures nothing; a fixed
 // count also suits instruction counting (valgrind --tool=callgrind).
 void set_fixed_iterations(benchmark::IterationCount iterations);
+[[nodiscard]] bool fixed_iterations();
 
 // Registers one benchmark under `name` with the options of this run.
 benchmark::internal::Benchmark* add(const std::string& name,

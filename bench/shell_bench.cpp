@@ -1,7 +1,10 @@
 // Command capture: _ShellExecute beside a bare popen and fread loop of the same command, for
 // outputs below, at and far past the buffer's capacity (the rest is read and dropped).
 // Registered only when the loaded library has _ShellExecute.
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -57,15 +60,53 @@ void run_capture(benchmark::State& state, korvane_script_function function,
   state.counters["output_bytes"] = static_cast<double>(output_bytes);
 }
 
-// Output in lines of 64 bytes, like a listing, or as one long line.
-std::string lines_command(std::size_t bytes) {
-  return "yes 'captured output, a line of sixty-four bytes with its line end..' | head -c " +
-         std::to_string(bytes);
-}
+// Files of output for the commands to print, made once: 16 MiB in lines of 64 bytes, like a
+// listing, and 16 MiB of one long line. A command reads a file rather than generating its output
+// so that one process, not a pipeline, starts beside the command processor.
+class OutputFiles {
+ public:
+  OutputFiles() {
+    std::string pattern = (std::getenv("TMPDIR") != nullptr ? std::getenv("TMPDIR") : "/tmp");
+    pattern += "/korvane_bench.XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr) {
+      return;
+    }
+    directory_ = pattern;
+    std::string lines;
+    while (lines.size() < kLargest) {
+      lines += "captured output, a line of sixty-four bytes with its line end..\n";
+    }
+    ok_ = write(lines_path(), lines) && write(long_line_path(), std::string(kLargest, 'x'));
+  }
+  ~OutputFiles() {
+    if (!directory_.empty()) {
+      std::remove(lines_path().c_str());
+      std::remove(long_line_path().c_str());
+      rmdir(directory_.c_str());
+    }
+  }
+  OutputFiles(const OutputFiles&) = delete;
+  OutputFiles& operator=(const OutputFiles&) = delete;
 
-std::string long_line_command(std::size_t bytes) {
-  return "head -c " + std::to_string(bytes) + " /dev/zero | tr '\\0' x";
-}
+  static constexpr std::size_t kLargest = 16 * 1024 * 1024;
+
+  [[nodiscard]] bool ok() const { return ok_; }
+  [[nodiscard]] std::string lines_path() const { return directory_ + "/lines"; }
+  [[nodiscard]] std::string long_line_path() const { return directory_ + "/long-line"; }
+
+ private:
+  static bool write(const std::string& path, const std::string& content) {
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) {
+      return false;
+    }
+    const bool written = std::fwrite(content.data(), 1, content.size(), file) == content.size();
+    return std::fclose(file) == 0 && written;
+  }
+
+  std::string directory_;
+  bool ok_ = false;
+};
 
 }  // namespace
 
@@ -77,23 +118,37 @@ void register_shell(const host::Library& library) {
                  "not registered\n");
     return;
   }
-  const std::size_t sizes[] = {0, 1024, 16 * 1024, kCapacity, 16 * 1024 * 1024};
+  static const OutputFiles files;
+  if (!files.ok()) {
+    std::fprintf(stderr, "note: cannot write the output files; command capture not measured\n");
+    return;
+  }
+  // Beside the sizes below, at and past the capacity, 1 MiB and 4 MiB: past the capacity the
+  // output costs enough to resolve the cost per byte above the noise of starting the command.
+  const std::size_t sizes[] = {0,           1024,         16 * 1024, kCapacity,
+                               1024 * 1024, 4 * 1024 * 1024, OutputFiles::kLargest};
   struct Series {
     const char* name;
-    std::string (*command)(std::size_t);
+    std::string path;
   };
-  for (const Series series : {Series{"lines", lines_command}, Series{"long-line", long_line_command}}) {
+  for (const Series& series :
+       {Series{"lines", files.lines_path()}, Series{"long-line", files.long_line_path()}}) {
     for (const std::size_t size : sizes) {
-      const std::string command = series.command(size);
-      const std::string name = std::string("ShellExecute/") + series.name + "/" + std::to_string(size);
+      const std::string command = "head -c " + std::to_string(size) + " '" + series.path + "'";
+      const std::string name =
+          std::string("ShellExecute/") + series.name + "/" + std::to_string(size);
       for (const bool bare : {false, true}) {
         const korvane_script_function function = bare ? bare_capture : shell_execute;
-        add((bare ? "bare/" : "korvane/") + name,
+        auto* registered = add((bare ? "bare/" : "korvane/") + name,
             [function, command, size](benchmark::State& state) {
               run_capture(state, function, command, size);
             })
             ->UseRealTime()
             ->Unit(benchmark::kMicrosecond);
+        if (!fixed_iterations()) {
+          // Starting a command takes milliseconds and varies: gather more calls a repetition.
+          registered->MinTime(0.5);
+        }
       }
     }
   }
