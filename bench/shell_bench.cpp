@@ -1,8 +1,10 @@
 // Command capture: _ShellExecute beside a bare popen and fread loop of the same command, for
-// outputs below, at and far past the buffer's capacity (the rest is read and dropped).
-// Registered only when the loaded library has _ShellExecute.
+// outputs below, at and far past the buffer's capacity (the rest is read and dropped), measured
+// in pairs (paired/ShellExecute/...). Registered only when the loaded library has _ShellExecute.
+#include <time.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -38,26 +40,81 @@ float bare_capture(const char*, double, char* buffer, int) {
   return 1.0f;
 }
 
-// Runs the command line `command` through `function` once an iteration and checks afterwards
-// that the buffer holds the expected length of output.
-void run_capture(benchmark::State& state, korvane_script_function function,
-                 const std::string& command, std::size_t output_bytes) {
-  std::vector<char> buffer(kCapacity, '\0');
-  benchmark::DoNotOptimize(function);
-  for (auto _ : state) {
-    std::memcpy(buffer.data(), command.c_str(), command.size() + 1);
-    const float result = function(nullptr, 0.0, buffer.data(), 0);
-    benchmark::DoNotOptimize(result);
-    benchmark::ClobberMemory();
-  }
-  const std::size_t kept = output_bytes < kCapacity - 1 ? output_bytes : kCapacity - 1;
+// Time of one call: wall clock, and CPU time of the calling thread (the capture's own work;
+// the command runs in other processes).
+struct Spent {
+  double wall_ns = 0;
+  double cpu_ns = 0;
+};
+
+double thread_cpu_ns() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) * 1e9 + static_cast<double>(now.tv_nsec);
+}
+
+// Runs the command line in `buffer` through `function` and checks the length of what it left.
+Spent capture_once(korvane_script_function function, const std::string& command,
+                   std::vector<char>& buffer, std::size_t kept, std::string& error) {
+  std::memcpy(buffer.data(), command.c_str(), command.size() + 1);
+  const double cpu_start = thread_cpu_ns();
+  const auto wall_start = std::chrono::steady_clock::now();
+  const float result = function(nullptr, 0.0, buffer.data(), 0);
+  benchmark::DoNotOptimize(result);
+  benchmark::ClobberMemory();
+  const std::chrono::duration<double, std::nano> wall = std::chrono::steady_clock::now() - wall_start;
+  const Spent spent{wall.count(), thread_cpu_ns() - cpu_start};
   const std::size_t length = strnlen(buffer.data(), kCapacity);
-  if (length != kept) {
-    const std::string message = "captured " + std::to_string(length) + " bytes, expected " +
-                                std::to_string(kept);
-    state.SkipWithError(message.c_str());
+  if (result != 1.0f || length != kept) {
+    error = "result " + std::to_string(result) + ", captured " + std::to_string(length) +
+            " bytes, expected " + std::to_string(kept);
   }
+  return spent;
+}
+
+// Each iteration runs the command through the export and through the bare loop, in alternating
+// order, so that both meet the same load on the machine and their ratio is taken call for call
+// rather than across runs minutes apart. The iteration's time is the export's; counters give
+// both sides per call and the ratio of their wall-clock times.
+void run_capture_pair(benchmark::State& state, korvane_script_function shell_execute,
+                      const std::string& command, std::size_t output_bytes) {
+  std::vector<char> buffer(kCapacity, '\0');
+  const std::size_t kept = output_bytes < kCapacity - 1 ? output_bytes : kCapacity - 1;
+  korvane_script_function bare = bare_capture;
+  benchmark::DoNotOptimize(shell_execute);
+  benchmark::DoNotOptimize(bare);
+  Spent ours_total;
+  Spent bare_total;
+  std::string error;
+  bool export_first = true;
+  for (auto _ : state) {
+    Spent ours;
+    Spent theirs;
+    if (export_first) {
+      ours = capture_once(shell_execute, command, buffer, kept, error);
+      theirs = capture_once(bare, command, buffer, kept, error);
+    } else {
+      theirs = capture_once(bare, command, buffer, kept, error);
+      ours = capture_once(shell_execute, command, buffer, kept, error);
+    }
+    export_first = !export_first;
+    state.SetIterationTime(ours.wall_ns / 1e9);
+    ours_total.wall_ns += ours.wall_ns;
+    ours_total.cpu_ns += ours.cpu_ns;
+    bare_total.wall_ns += theirs.wall_ns;
+    bare_total.cpu_ns += theirs.cpu_ns;
+  }
+  if (!error.empty()) {
+    state.SkipWithError(error.c_str());
+    return;
+  }
+  const auto calls = static_cast<double>(state.iterations());
   state.counters["output_bytes"] = static_cast<double>(output_bytes);
+  state.counters["korvane_wall_ns"] = ours_total.wall_ns / calls;
+  state.counters["korvane_cpu_ns"] = ours_total.cpu_ns / calls;
+  state.counters["bare_wall_ns"] = bare_total.wall_ns / calls;
+  state.counters["bare_cpu_ns"] = bare_total.cpu_ns / calls;
+  state.counters["ratio"] = bare_total.wall_ns > 0 ? ours_total.wall_ns / bare_total.wall_ns : 0;
 }
 
 // Files of output for the commands to print, made once: 16 MiB in lines of 64 bytes, like a
@@ -137,18 +194,15 @@ void register_shell(const host::Library& library) {
       const std::string command = "head -c " + std::to_string(size) + " '" + series.path + "'";
       const std::string name =
           std::string("ShellExecute/") + series.name + "/" + std::to_string(size);
-      for (const bool bare : {false, true}) {
-        const korvane_script_function function = bare ? bare_capture : shell_execute;
-        auto* registered = add((bare ? "bare/" : "korvane/") + name,
-            [function, command, size](benchmark::State& state) {
-              run_capture(state, function, command, size);
-            })
-            ->UseRealTime()
-            ->Unit(benchmark::kMicrosecond);
-        if (!fixed_iterations()) {
-          // Starting a command takes milliseconds and varies: gather more calls a repetition.
-          registered->MinTime(0.5);
-        }
+      auto* registered = add("paired/" + name,
+                             [shell_execute, command, size](benchmark::State& state) {
+                               run_capture_pair(state, shell_execute, command, size);
+                             })
+                             ->UseManualTime()
+                             ->Unit(benchmark::kMicrosecond);
+      if (!fixed_iterations()) {
+        // Starting a command takes milliseconds and varies: gather more calls a repetition.
+        registered->MinTime(0.5);
       }
     }
   }
