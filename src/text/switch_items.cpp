@@ -13,18 +13,23 @@ constexpr std::string_view kSwitchItems[] = {
 #include "switch_items.inc"
 };
 
-bool is_switch_item(const char* text) noexcept {
-  // The digit test needs only the first byte: it comes before the text's length is taken.
-  if (text != nullptr && *text >= '0' && *text <= '9') {
-    return false;
-  }
-  const std::string_view path = text_argument(text);
+// The scan, kept out of line so that the export's early answer for a digit costs no more than
+// the test itself.
+[[gnu::noinline]] bool in_table(std::string_view path) noexcept {
   for (const std::string_view item : kSwitchItems) {
     if (item == path) {
       return true;
     }
   }
   return false;
+}
+
+bool is_switch_item(const char* text) noexcept {
+  // The digit test needs only the first byte: it comes before the text's length is taken.
+  if (text != nullptr && *text >= '0' && *text <= '9') {
+    return false;
+  }
+  return in_table(text_argument(text));
 }
 
 }  // namespace
