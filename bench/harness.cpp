@@ -60,8 +60,8 @@ void add_pair(const host::Library& library, const char* export_name, const std::
               korvane_script_function bare, const Call& call) {
   const korvane_script_function exported = library.find(export_name);
   if (exported == nullptr) {
-    std::fprintf(stderr, "note: the library has no %s; korvane/%s is not measured\n",
-                 export_name, name.c_str());
+    std::fprintf(stderr, "note: the library has no %s; korvane/%s is not measured\n", export_name,
+                 name.c_str());
     return;
   }
   // The pair must do the same work: one call of each must leave the same result and text.

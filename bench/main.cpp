@@ -52,8 +52,7 @@ int main(int argc, char** argv) {
   }
 
   std::string error;
-  const std::unique_ptr<korvane::host::Library> library =
-      korvane::host::Library::open(path, error);
+  const std::unique_ptr<korvane::host::Library> library = korvane::host::Library::open(path, error);
   if (!library) {
     std::fprintf(stderr, "korvane_bench: %s\n", error.c_str());
     return 1;

@@ -37,7 +37,9 @@ struct Digit {
   bool operator()(unsigned char c) const { return c >= '0' && c <= '9'; }
 };
 struct Alpha {
-  bool operator()(unsigned char c) const { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+  bool operator()(unsigned char c) const {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+  }
 };
 struct Space {
   bool operator()(unsigned char c) const { return c == ' ' || (c >= '\t' && c <= '\r'); }
@@ -195,10 +197,8 @@ void register_portable(const host::Library& library) {
   add_pair(library, "Is_Digit", "Is_Digit/short", bare_every_byte<Digit>, {"2024"});
   add_pair(library, "Is_Alpha", "Is_Alpha/1KiB", bare_every_byte<Alpha>, {kLetters.c_str()});
   add_pair(library, "Is_Space", "Is_Space/1KiB", bare_every_byte<Space>, {kSpaces.c_str()});
-  add_pair(library, "Is_Punct", "Is_Punct/1KiB", bare_every_byte<Punct>,
-           {kPunctuation.c_str()});
-  add_pair(library, "Is_AlNum", "Is_AlNum/1KiB", bare_every_byte<AlNum>,
-           {kAlphanumerics.c_str()});
+  add_pair(library, "Is_Punct", "Is_Punct/1KiB", bare_every_byte<Punct>, {kPunctuation.c_str()});
+  add_pair(library, "Is_AlNum", "Is_AlNum/1KiB", bare_every_byte<AlNum>, {kAlphanumerics.c_str()});
 
   const char* const last_item = kSwitchItems[std::size(kSwitchItems) - 1];
   add_pair(library, "IsSwitchType", "IsSwitchType/last", bare_switch_item, {last_item});
@@ -227,25 +227,22 @@ void register_portable(const host::Library& library) {
   add_pair(library, "Precision_TimeStamp", "Precision_TimeStamp/iso", bare_timestamp,
            {"%Y-%m-%dT%H:%M:%SZ"});
   add_pair(library, "Start_Counter", "Start_Counter", bare_start_counter, {});
-  add_pair(library, "End_Counter", "End_Counter", bare_end_counter,
-           {nullptr, 0.0, "1700000000"});
+  add_pair(library, "End_Counter", "End_Counter", bare_end_counter, {nullptr, 0.0, "1700000000"});
 
   struct NumberCase {
     const char* name;
     double value;
   };
-  for (const NumberCase number : {NumberCase{"0.5", 0.5}, NumberCase{"e", 2.718281828459045},
-                                  NumberCase{"1024", 1024.0}, NumberCase{"-2^-7", -0.0078125},
-                                  NumberCase{"123456.789", 123456.789},
-                                  NumberCase{"1e15", 1e15}, NumberCase{"1e300", 1e300}}) {
+  for (const NumberCase number :
+       {NumberCase{"0.5", 0.5}, NumberCase{"e", 2.718281828459045}, NumberCase{"1024", 1024.0},
+        NumberCase{"-2^-7", -0.0078125}, NumberCase{"123456.789", 123456.789},
+        NumberCase{"1e15", 1e15}, NumberCase{"1e300", 1e300}}) {
     const std::string name = std::string("NumberText/") + number.name;
     const double value = number.value;
-    add("korvane/" + name, [value](benchmark::State& state) {
-      run_number_text(state, library_number_text, value);
-    });
-    add("bare/" + name, [value](benchmark::State& state) {
-      run_number_text(state, snprintf_number_text, value);
-    });
+    add("korvane/" + name,
+        [value](benchmark::State& state) { run_number_text(state, library_number_text, value); });
+    add("bare/" + name,
+        [value](benchmark::State& state) { run_number_text(state, snprintf_number_text, value); });
   }
 }
 

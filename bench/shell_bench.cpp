@@ -62,7 +62,8 @@ Spent capture_once(korvane_script_function function, const std::string& command,
   const float result = function(nullptr, 0.0, buffer.data(), 0);
   benchmark::DoNotOptimize(result);
   benchmark::ClobberMemory();
-  const std::chrono::duration<double, std::nano> wall = std::chrono::steady_clock::now() - wall_start;
+  const std::chrono::duration<double, std::nano> wall =
+      std::chrono::steady_clock::now() - wall_start;
   const Spent spent{wall.count(), thread_cpu_ns() - cpu_start};
   const std::size_t length = strnlen(buffer.data(), kCapacity);
   if (result != 1.0f || length != kept) {
@@ -182,8 +183,8 @@ void register_shell(const host::Library& library) {
   }
   // Beside the sizes below, at and past the capacity, 1 MiB and 4 MiB: past the capacity the
   // output costs enough to resolve the cost per byte above the noise of starting the command.
-  const std::size_t sizes[] = {0,           1024,         16 * 1024, kCapacity,
-                               1024 * 1024, 4 * 1024 * 1024, OutputFiles::kLargest};
+  const std::size_t sizes[] = {
+      0, 1024, 16 * 1024, kCapacity, 1024 * 1024, 4 * 1024 * 1024, OutputFiles::kLargest};
   struct Series {
     const char* name;
     std::string path;
