@@ -36,19 +36,21 @@ constexpr std::array<std::uint8_t, 256> make_class_table() {
 }
 
 constexpr std::array<std::uint8_t, 256> kClassTable = make_class_table();
+static_assert(kClassTable[0] == 0, "the terminating NUL must end every scan");
 
-// 1 when the text is not empty and every byte is in one of `classes`, else 0.
-float every_byte_in(const char* text, std::uint8_t classes) noexcept {
-  const std::string_view bytes = text_argument(text);
-  if (bytes.empty()) {
+// 1 when the text is not empty and every byte is in one of `classes`, else 0. One pass over the
+// text: the terminating NUL is in no class, so the scan stops at it or at the first byte outside
+// the classes, whichever comes first.
+template <std::uint8_t kClasses>
+float every_byte_in(const char* text) noexcept {
+  if (text == nullptr) {
     return kFalse;
   }
-  for (const char c : bytes) {
-    if ((kClassTable[static_cast<unsigned char>(c)] & classes) == 0) {
-      return kFalse;
-    }
+  const auto* byte = reinterpret_cast<const unsigned char*>(text);
+  while ((kClassTable[*byte] & kClasses) != 0) {
+    ++byte;
   }
-  return kTrue;
+  return result(*byte == '\0' && byte != reinterpret_cast<const unsigned char*>(text));
 }
 
 }  // namespace
@@ -57,21 +59,21 @@ float every_byte_in(const char* text, std::uint8_t classes) noexcept {
 using korvane::every_byte_in;
 
 extern "C" KORVANE_API float KORVANE_CALL Is_Digit(const char* text, double, char*, int) {
-  return every_byte_in(text, korvane::kDigit);
+  return every_byte_in<korvane::kDigit>(text);
 }
 
 extern "C" KORVANE_API float KORVANE_CALL Is_Alpha(const char* text, double, char*, int) {
-  return every_byte_in(text, korvane::kAlpha);
+  return every_byte_in<korvane::kAlpha>(text);
 }
 
 extern "C" KORVANE_API float KORVANE_CALL Is_Space(const char* text, double, char*, int) {
-  return every_byte_in(text, korvane::kSpace);
+  return every_byte_in<korvane::kSpace>(text);
 }
 
 extern "C" KORVANE_API float KORVANE_CALL Is_Punct(const char* text, double, char*, int) {
-  return every_byte_in(text, korvane::kPunct);
+  return every_byte_in<korvane::kPunct>(text);
 }
 
 extern "C" KORVANE_API float KORVANE_CALL Is_AlNum(const char* text, double, char*, int) {
-  return every_byte_in(text, korvane::kAlpha | korvane::kDigit);
+  return every_byte_in<korvane::kAlpha | korvane::kDigit>(text);
 }

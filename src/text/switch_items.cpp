@@ -13,10 +13,9 @@ constexpr std::string_view kSwitchItems[] = {
 #include "switch_items.inc"
 };
 
-bool is_switch_item(std::string_view path) noexcept {
-  if (!path.empty() && path.front() >= '0' && path.front() <= '9') {
-    return false;
-  }
+// The scan, kept out of line so that the export's early answer for a digit costs no more than
+// the test itself.
+[[gnu::noinline]] bool in_table(std::string_view path) noexcept {
   for (const std::string_view item : kSwitchItems) {
     if (item == path) {
       return true;
@@ -25,9 +24,17 @@ bool is_switch_item(std::string_view path) noexcept {
   return false;
 }
 
+bool is_switch_item(const char* text) noexcept {
+  // The digit test needs only the first byte: it comes before the text's length is taken.
+  if (text != nullptr && *text >= '0' && *text <= '9') {
+    return false;
+  }
+  return in_table(text_argument(text));
+}
+
 }  // namespace
 }  // namespace korvane
 
 extern "C" KORVANE_API float KORVANE_CALL IsSwitchType(const char* text, double, char*, int) {
-  return korvane::result(korvane::is_switch_item(korvane::text_argument(text)));
+  return korvane::result(korvane::is_switch_item(text));
 }

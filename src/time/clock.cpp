@@ -19,7 +19,9 @@ std::int64_t days_from_civil(std::int64_t year, unsigned month, unsigned day) no
 
 }  // namespace
 
-std::int64_t now_seconds() noexcept {
+std::int64_t now_seconds() noexcept { return static_cast<std::int64_t>(std::time(nullptr)); }
+
+std::int64_t precise_now_seconds() noexcept {
   return std::chrono::duration_cast<std::chrono::seconds>(
              std::chrono::system_clock::now().time_since_epoch())
       .count();

@@ -12,8 +12,10 @@ bool local_time(std::int64_t seconds, ZonedTime& out) noexcept {
   }
   out.utc_offset_seconds = out.fields.tm_gmtoff;
   const char* zone = out.fields.tm_zone != nullptr ? out.fields.tm_zone : "";
-  std::strncpy(out.zone_name, zone, sizeof out.zone_name - 1);
-  out.zone_name[sizeof out.zone_name - 1] = '\0';
+  // The name and its NUL only: strncpy would also fill the rest of the block with NULs.
+  const std::size_t length = strnlen(zone, sizeof out.zone_name - 1);
+  std::memcpy(out.zone_name, zone, length);
+  out.zone_name[length] = '\0';
   return true;
 }
 

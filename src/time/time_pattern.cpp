@@ -1,6 +1,5 @@
 #include "time/time_pattern.hpp"
 
-#include <charconv>
 #include <cstdint>
 #include <cstring>
 
@@ -23,25 +22,37 @@ class Output {
       overflow_ = true;
       return;
     }
+    // Most pieces are a character or two: copied here rather than by a call.
+    if (s.size() <= 2) {
+      for (const char c : s) {
+        out_[size_++] = c;
+      }
+      return;
+    }
     std::memcpy(out_ + size_, s.data(), s.size());
     size_ += s.size();
   }
 
-  // `value` in decimal, zero- or space-padded to `width` digits; a minus sign comes first.
+  // `value` in decimal, zero- or space-padded to `width` digits (at most 4); a minus sign comes
+  // first. Built from its end in a block of its own, then written as one piece.
   void number(std::int64_t value, int width, char pad = '0') noexcept {
-    char digits[24];
+    char block[24];
+    char* const end = block + sizeof block;
+    char* first = end;
     const bool negative = value < 0;
-    const std::uint64_t magnitude =
+    std::uint64_t magnitude =
         negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
-    const auto end = std::to_chars(digits, digits + sizeof digits, magnitude).ptr;
-    const auto count = static_cast<int>(end - digits);
+    do {
+      *--first = static_cast<char>('0' + magnitude % 10);
+      magnitude /= 10;
+    } while (magnitude != 0);
+    while (end - first < width) {
+      *--first = pad;
+    }
     if (negative) {
-      text("-");
+      *--first = '-';
     }
-    for (int i = count; i < width; ++i) {
-      text(std::string_view(&pad, 1));
-    }
-    text(std::string_view(digits, static_cast<std::size_t>(count)));
+    text(std::string_view(first, static_cast<std::size_t>(end - first)));
   }
 
   [[nodiscard]] bool overflowed() const noexcept { return overflow_; }
@@ -160,8 +171,12 @@ bool convert(char c, char modifier, const ZonedTime& time, Output& out) noexcept
 void format(std::string_view pattern, const ZonedTime& time, Output& out) noexcept {
   std::size_t i = 0;
   while (i < pattern.size() && !out.overflowed()) {
-    const std::size_t percent = pattern.find('%', i);
-    if (percent == std::string_view::npos) {
+    // Patterns are short: a plain scan beats a call to the library's search.
+    std::size_t percent = i;
+    while (percent < pattern.size() && pattern[percent] != '%') {
+      ++percent;
+    }
+    if (percent == pattern.size()) {
       out.text(pattern.substr(i));
       return;
     }
