@@ -1,6 +1,5 @@
 #include "time/clock.hpp"
 
-#include <chrono>
 #include <cstring>
 
 namespace korvane {
@@ -20,12 +19,6 @@ std::int64_t days_from_civil(std::int64_t year, unsigned month, unsigned day) no
 }  // namespace
 
 std::int64_t now_seconds() noexcept { return static_cast<std::int64_t>(std::time(nullptr)); }
-
-std::int64_t precise_now_seconds() noexcept {
-  return std::chrono::duration_cast<std::chrono::seconds>(
-             std::chrono::system_clock::now().time_since_epoch())
-      .count();
-}
 
 std::int64_t seconds_from_fields(const std::tm& fields) noexcept {
   const std::int64_t days =

@@ -15,13 +15,9 @@ struct ZonedTime {
 };
 
 // Seconds since 1970-01-01 00:00:00 UTC by the runtime's calendar clock (time(), 64-bit), the
-// clock of Time_Format and the counters. On Linux it is the kernel's second count, which costs
-// next to nothing and may trail the precise clock by up to a clock tick.
+// one clock of every time export, so that they agree with each other at a second's turn. On
+// Linux it is the kernel's second count, which costs next to nothing.
 std::int64_t now_seconds() noexcept;
-
-// The same count from the precise clock (seconds and nanoseconds, of which the seconds are
-// used), the clock of Precision_TimeStamp.
-std::int64_t precise_now_seconds() noexcept;
 
 // UTC broken-down time of `seconds`, zone "UTC". Works for any 64-bit count.
 ZonedTime utc_time(std::int64_t seconds) noexcept;

@@ -63,7 +63,7 @@ extern "C" KORVANE_API float KORVANE_CALL Time_Format(const char* text, double, 
 extern "C" KORVANE_API float KORVANE_CALL Precision_TimeStamp(const char* text, double,
                                                               char* buffer, int) {
   return korvane::deliver_time(korvane::text_argument(text),
-                               korvane::utc_time(korvane::precise_now_seconds()), buffer);
+                               korvane::utc_time(korvane::now_seconds()), buffer);
 }
 
 extern "C" KORVANE_API float KORVANE_CALL Start_Counter(const char*, double, char* buffer, int) {
