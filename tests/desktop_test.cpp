@@ -55,6 +55,19 @@ TEST(MsgBoxInfo, ShowsTheMessageAndCopiesIt) {
   }
 }
 
+TEST(MsgBoxInfo, AMessagePastTheCapacityIsShownAndCopiedUpToIt) {
+  SKIP_WITHOUT_DISPLAY();
+  std::string message;
+  while (message.size() < 3 * KORVANE_BUFFER_CAPACITY) {
+    message += "A long message. ";
+  }
+  auto answer = answer_box(kInfoCaption, Press::kOk);
+  const Outcome outcome = call("MsgBoxInfo", message.c_str(), 0.0, "");
+  EXPECT_TRUE(answer.get().found);
+  EXPECT_EQ(outcome.result, 1.0f);
+  EXPECT_EQ(outcome.buffer, message.substr(0, KORVANE_BUFFER_CAPACITY - 1));
+}
+
 TEST(MsgBoxInfo, TextAndBufferMayBeTheSameBlock) {
   SKIP_WITHOUT_DISPLAY();
   std::string block(KORVANE_BUFFER_CAPACITY, '\0');

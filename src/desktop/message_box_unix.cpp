@@ -32,6 +32,22 @@ std::optional<Dialog> find_dialog() {
   return std::nullopt;
 }
 
+// Linux takes no single argument of more than 128 KiB. A longer message is shown cut, at a
+// character boundary of UTF-8 text, so that the box still appears; 16 KiB leaves room for
+// kdialog's escaped form, up to six times as long.
+std::string_view shown_part(std::string_view message) {
+  constexpr std::size_t kShownMax = 16384;
+  if (message.size() <= kShownMax) {
+    return message;
+  }
+  std::size_t end = kShownMax;
+  // Step back over continuation bytes (10xxxxxx) to the start of the cut character.
+  while (end > 0 && (static_cast<unsigned char>(message[end]) & 0xC0) == 0x80) {
+    --end;
+  }
+  return message.substr(0, end);
+}
+
 // kdialog takes a text that looks like markup as rich text. The message goes in as rich text
 // whose every character is escaped and whose white space and line breaks are kept, so that it
 // reads exactly as given.
@@ -98,10 +114,10 @@ void show_information(const char* message) {
   if (dialog->kind == DialogKind::kZenity) {
     run_dialog(dialog->path,
                {"zenity", "--info", "--no-markup", std::string("--title=") + kInformationCaption,
-                std::string("--text=") + message});
+                std::string("--text=") + std::string(shown_part(message))});
   } else {
     run_dialog(dialog->path, {"kdialog", "--title", kInformationCaption, "--msgbox",
-                              kdialog_plain_text(message)});
+                              kdialog_plain_text(shown_part(message))});
   }
 }
 
@@ -114,15 +130,16 @@ bool ask_yes_no(const char* message) {
     // The buttons are zenity's extra buttons, which print their label: the answer arrives on the
     // pipe and not only as the exit status, which a host that ignores SIGCHLD takes away.
     const auto end =
-        run_dialog(dialog->path,
-                   {"zenity", "--question", "--no-markup", "--switch", "--icon-name=dialog-warning",
-                    "--extra-button=Yes", "--extra-button=No",
-                    std::string("--title=") + kQuestionCaption, std::string("--text=") + message});
+        run_dialog(dialog->path, {"zenity", "--question", "--no-markup", "--switch",
+                                  "--icon-name=dialog-warning", "--extra-button=Yes",
+                                  "--extra-button=No", std::string("--title=") + kQuestionCaption,
+                                  std::string("--text=") + std::string(shown_part(message))});
     return end && (end->printed == "Yes\n" || end->printed == "Yes");
   }
   // kdialog answers through its exit status alone: 0 for Yes.
-  const auto end = run_dialog(dialog->path, {"kdialog", "--title", kQuestionCaption,
-                                             "--warningyesno", kdialog_plain_text(message)});
+  const auto end =
+      run_dialog(dialog->path, {"kdialog", "--title", kQuestionCaption, "--warningyesno",
+                                kdialog_plain_text(shown_part(message))});
   return end && end->status == 0;
 }
 
