@@ -9,7 +9,7 @@
 namespace korvane {
 
 // The local path that the URI `uri` names, percent-decoded, into `path`. False (and `path`
-// unspecified) for anything that is not a local file URI: another scheme, a remote host, an
+// of no use) for anything that is not a local file URI: another scheme, a remote host, an
 // empty path, or a path that would hold a NUL or a line feed.
 // Accepted forms: file:///p, file://localhost/p and file:/p (scheme and host in any case);
 // a query or fragment is dropped; a '%' not followed by two hex digits stands for itself.
