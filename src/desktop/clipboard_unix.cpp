@@ -1,6 +1,5 @@
 // The clipboard on the Linux desktop, read through the standard tools without a shell:
 // wl-paste on Wayland, xclip (else xsel) on X11.
-#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>

@@ -22,21 +22,21 @@ class SpawnSetup {
   SpawnSetup& operator=(const SpawnSetup&) = delete;
   ~SpawnSetup() {
     if (attributes_ready_) {
-      posix_spawnattr_destroy(&attributes_);
+      posix_spawnattr_destroy(&attributes);
     }
     if (actions_ready_) {
-      posix_spawn_file_actions_destroy(&actions_);
+      posix_spawn_file_actions_destroy(&actions);
     }
   }
 
   bool init() noexcept {
-    actions_ready_ = posix_spawn_file_actions_init(&actions_) == 0;
-    attributes_ready_ = actions_ready_ && posix_spawnattr_init(&attributes_) == 0;
+    actions_ready_ = posix_spawn_file_actions_init(&actions) == 0;
+    attributes_ready_ = actions_ready_ && posix_spawnattr_init(&attributes) == 0;
     return attributes_ready_;
   }
 
-  posix_spawn_file_actions_t actions_;
-  posix_spawnattr_t attributes_;
+  posix_spawn_file_actions_t actions;
+  posix_spawnattr_t attributes;
 
  private:
   bool actions_ready_ = false;
@@ -69,16 +69,17 @@ std::optional<Child> spawn(const std::string& path, const std::vector<std::strin
 
   SpawnSetup setup;
   bool ready = setup.init();
-  posix_spawn_file_actions_t* actions = &setup.actions_;
-  if (ready && streams == Streams::kQuiet) {
-    ready = posix_spawn_file_actions_addopen(actions, 0, "/dev/null", O_RDONLY, 0) == 0 &&
-            posix_spawn_file_actions_addopen(actions, 2, "/dev/null", O_WRONLY, 0) == 0;
-  }
+  posix_spawn_file_actions_t* actions = &setup.actions;
+  // Standard output first: in a host that closed 0 or 2 the pipe may have landed there.
   if (ready) {
     // dup2 onto descriptor 1 clears its close-on-exec flag; the pipe's own descriptors keep it.
     ready = output == Output::kPipe
                 ? posix_spawn_file_actions_adddup2(actions, pipe_ends[1], 1) == 0
                 : posix_spawn_file_actions_addopen(actions, 1, "/dev/null", O_WRONLY, 0) == 0;
+  }
+  if (ready && streams == Streams::kQuiet) {
+    ready = posix_spawn_file_actions_addopen(actions, 0, "/dev/null", O_RDONLY, 0) == 0 &&
+            posix_spawn_file_actions_addopen(actions, 2, "/dev/null", O_WRONLY, 0) == 0;
   }
   if (ready) {
     // Descriptors the host opened without close-on-exec stay out of the child too.
@@ -90,14 +91,14 @@ std::optional<Child> spawn(const std::string& path, const std::vector<std::strin
     sigset_t none;
     sigfillset(&all);
     sigemptyset(&none);
-    ready = posix_spawnattr_setsigdefault(&setup.attributes_, &all) == 0 &&
-            posix_spawnattr_setsigmask(&setup.attributes_, &none) == 0 &&
-            posix_spawnattr_setflags(&setup.attributes_,
+    ready = posix_spawnattr_setsigdefault(&setup.attributes, &all) == 0 &&
+            posix_spawnattr_setsigmask(&setup.attributes, &none) == 0 &&
+            posix_spawnattr_setflags(&setup.attributes,
                                      POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK) == 0;
   }
   pid_t pid = -1;
   if (!ready ||
-      posix_spawn(&pid, path.c_str(), actions, &setup.attributes_, argv.data(), environ) != 0) {
+      posix_spawn(&pid, path.c_str(), actions, &setup.attributes, argv.data(), environ) != 0) {
     close_pipe();
     return std::nullopt;
   }
