@@ -52,17 +52,17 @@ bool paste(Content content, Piece&& piece) {
   if (!command) {
     return false;
   }
-  const auto child =
+  const auto started =
       process::spawn(path, *command, process::Output::kPipe, process::Streams::kQuiet);
-  if (!child) {
+  if (!started) {
     return false;
   }
+  process::RunningChild child(*started);
   char block[4096];
-  while (const std::size_t count = process::read_some(child->output, block, sizeof block)) {
+  while (const std::size_t count = process::read_some(child.output(), block, sizeof block)) {
     piece(std::string_view(block, count));
   }
-  process::close_fd(child->output);
-  process::wait_for(child->pid);
+  child.finish();
   return true;
 }
 

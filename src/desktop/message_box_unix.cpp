@@ -87,20 +87,20 @@ struct DialogEnd {
 
 std::optional<DialogEnd> run_dialog(const std::string& path,
                                     const std::vector<std::string>& arguments) {
-  const auto child =
+  const auto started =
       process::spawn(path, arguments, process::Output::kPipe, process::Streams::kQuiet);
-  if (!child) {
+  if (!started) {
     return std::nullopt;
   }
+  process::RunningChild child(*started);
   DialogEnd end;
   char block[256];
-  while (const std::size_t count = process::read_some(child->output, block, sizeof block)) {
+  while (const std::size_t count = process::read_some(child.output(), block, sizeof block)) {
     if (end.printed.size() < sizeof block) {
       end.printed.append(block, count);
     }
   }
-  process::close_fd(child->output);
-  end.status = process::wait_for(child->pid);
+  end.status = child.finish();
   return end;
 }
 

@@ -126,6 +126,18 @@ std::optional<int> wait_for(pid_t pid) noexcept {
   return WEXITSTATUS(status);
 }
 
+std::optional<int> RunningChild::finish() noexcept {
+  if (finished_) {
+    return std::nullopt;
+  }
+  finished_ = true;
+  if (child_.output != -1) {
+    close_fd(child_.output);
+    child_.output = -1;
+  }
+  return wait_for(child_.pid);
+}
+
 std::size_t read_some(int fd, char* block, std::size_t size) noexcept {
   while (true) {
     const ssize_t count = read(fd, block, size);

@@ -39,6 +39,26 @@ std::optional<Child> spawn(const std::string& path, const std::vector<std::strin
 // leaves waitpid with ECHILD once the child has ended.
 std::optional<int> wait_for(pid_t pid) noexcept;
 
+// A started child whose output pipe is closed and which is waited for when the object ends,
+// also when an exception leaves the scope.
+class RunningChild {
+ public:
+  explicit RunningChild(Child child) noexcept : child_(child) {}
+  RunningChild(const RunningChild&) = delete;
+  RunningChild& operator=(const RunningChild&) = delete;
+  ~RunningChild() { finish(); }
+
+  [[nodiscard]] int output() const noexcept { return child_.output; }
+
+  // Closes the output pipe (the child sees its reader gone) and waits for the child: its exit
+  // status as wait_for gives it. Once only; later calls give nothing.
+  std::optional<int> finish() noexcept;
+
+ private:
+  Child child_;
+  bool finished_ = false;
+};
+
 // Reads up to `size` bytes from `fd` (retrying on EINTR). 0 at the end or on an error.
 std::size_t read_some(int fd, char* block, std::size_t size) noexcept;
 
