@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 
 #include "desktop/desktop_support.hpp"
 #include "desktop/desktop_support_unix.hpp"
@@ -23,13 +25,13 @@ std::string shell_quote(std::string_view text) {
 
 namespace {
 
-// Runs `command` and returns what it printed.
-std::string output_of(const std::string& command) {
+// Runs `command` and returns every byte it printed.
+std::string bytes_of(const std::string& command) {
   std::string output;
   if (std::FILE* pipe = popen(command.c_str(), "r")) {
-    char block[256];
-    while (std::fgets(block, sizeof block, pipe) != nullptr) {
-      output += block;
+    char block[4096];
+    while (const std::size_t count = std::fread(block, 1, sizeof block, pipe)) {
+      output.append(block, count);
     }
     pclose(pipe);
   }
@@ -45,6 +47,16 @@ void offer_clipboard(const std::string& target, std::string_view bytes) {
   const std::string command = "xclip -selection clipboard -t " + target + " -i " +
                               shell_quote(data.path()) + " </dev/null >/dev/null 2>&1";
   ASSERT_EQ(std::system(command.c_str()), 0) << command;
+  // xclip may return before its background copy owns the clipboard: wait until the clipboard
+  // hands back these very bytes.
+  const std::string check = "xclip -selection clipboard -o -t " + target + " 2>/dev/null";
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    if (bytes_of(check) == bytes) {
+      return;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  ADD_FAILURE() << "the clipboard does not offer the test's " << target;
 }
 
 namespace {
@@ -94,19 +106,20 @@ std::future<BoxSeen> answer_box(const char* caption, Press press) {
   const std::string pattern = exact_pattern(caption);
   return std::async(std::launch::async, [pattern, press] {
     BoxSeen seen;
-    const std::string found = output_of("timeout 30 xdotool search --sync --onlyvisible --name " +
-                                        shell_quote(pattern) + " 2>/dev/null");
+    const std::string found = bytes_of("timeout 30 xdotool search --sync --onlyvisible --name " +
+                                       shell_quote(pattern) + " 2>/dev/null");
     const std::string id = found.substr(0, found.find('\n'));
     if (id.empty()) {
       return seen;
     }
     seen.found = true;
-    // Yes has the focus; Tab moves it to No.
+    // Yes has the focus once the dialog has settled (a moment after it shows); Tab moves it to
+    // No.
     const char* keys = press == Press::kNo       ? "Tab Return"
                        : press == Press::kEscape ? "Escape"
                                                  : "Return";
-    const std::string command =
-        "xdotool windowfocus --sync " + id + " key --clearmodifiers " + keys + " >/dev/null 2>&1";
+    const std::string command = "xdotool windowfocus --sync " + id +
+                                " sleep 0.3 key --clearmodifiers " + keys + " >/dev/null 2>&1";
     // Not checked: with SIGCHLD ignored (one of the tests) system() cannot tell the status.
     static_cast<void>(std::system(command.c_str()));
     return seen;
