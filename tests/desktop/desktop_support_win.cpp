@@ -88,7 +88,11 @@ std::future<BoxSeen> answer_box(const char* caption, Press press) {
     HWND box = nullptr;
     const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (box == nullptr && std::chrono::steady_clock::now() < give_up) {
+      // A box becomes visible once its buttons, text and icon are in place.
       box = FindWindowA(nullptr, title.c_str());
+      if (box != nullptr && !IsWindowVisible(box)) {
+        box = nullptr;
+      }
       if (box == nullptr) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
       }
