@@ -148,6 +148,38 @@ TEST(MsgBoxWarning, ClosingTheBoxIsANo) {
   EXPECT_EQ(outcome.buffer, "No");
 }
 
+// Without zenity, kdialog shows the boxes. KDE appends its program name to window titles
+// ("DLL received Message — KDialog"), so the title is matched up to that suffix.
+TEST(KdialogBoxes, AnswerLikeZenityBoxes) {
+  SKIP_WITHOUT_DISPLAY();
+  const auto kdialog = std::filesystem::path("/usr/bin/kdialog");
+  if (!std::filesystem::exists(kdialog)) {
+    GTEST_SKIP() << "kdialog is not installed";
+  }
+  const TempDirectory only_kdialog;
+  std::filesystem::create_symlink(kdialog, only_kdialog.path() / "kdialog");
+  const ScopedEnvironment path("PATH", only_kdialog.path().string());
+  const struct {
+    const char* name;
+    const char* caption;
+    Press press;
+    const char* buffer;
+  } cases[] = {
+      {"MsgBoxInfo", kInfoCaption, Press::kOk, "Plain <b>text</b> &amp; more"},
+      {"MsgBoxWarning", kWarningCaption, Press::kYes, "Yes"},
+      {"MsgBoxWarning", kWarningCaption, Press::kNo, "No"},
+  };
+  for (const auto& c : cases) {
+    std::string pattern = exact_pattern(c.caption);
+    pattern.pop_back();  // the closing '$'
+    auto answer = answer_window(pattern + "( .*KDialog)?$", c.press);
+    const Outcome outcome = call(c.name, "Plain <b>text</b> &amp; more", 0.0, "");
+    EXPECT_TRUE(answer.get().found) << c.caption;
+    EXPECT_EQ(outcome.result, 1.0f);
+    EXPECT_EQ(outcome.buffer, c.buffer);
+  }
+}
+
 TEST(ClipboardFiles, FileUrisArePercentDecodedAndOthersSkipped) {
   SKIP_WITHOUT_DISPLAY();
   const struct {

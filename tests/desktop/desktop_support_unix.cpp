@@ -1,6 +1,8 @@
 // The desktop tests' platform side on Linux: xclip fills the clipboard, xdotool answers zenity.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cctype>
 #include <chrono>
 #include <cstdio>
@@ -25,6 +27,30 @@ std::string shell_quote(std::string_view text) {
 
 namespace {
 
+// The tools the tests drive, found along PATH as it was when the program started: some tests
+// narrow PATH to keep programs from the library.
+std::string find_tool(const char* name) {
+  const char* path = std::getenv("PATH");
+  std::string_view rest = path != nullptr ? path : "/usr/bin:/bin";
+  while (!rest.empty()) {
+    const std::size_t colon = rest.find(':');
+    const std::string candidate = std::string(rest.substr(0, colon)) + "/" + name;
+    if (access(candidate.c_str(), X_OK) == 0) {
+      return shell_quote(candidate);
+    }
+    rest.remove_prefix(colon == std::string_view::npos ? rest.size() : colon + 1);
+  }
+  return name;
+}
+
+const std::string kTimeoutTool = find_tool("timeout");
+const std::string kXdotoolTool = find_tool("xdotool");
+const std::string kXclipTool = find_tool("xclip");
+
+const std::string& tool(std::string_view name) {
+  return name == "timeout" ? kTimeoutTool : name == "xdotool" ? kXdotoolTool : kXclipTool;
+}
+
 // Runs `command` and returns every byte it printed.
 std::string bytes_of(const std::string& command) {
   std::string output;
@@ -44,12 +70,13 @@ std::string bytes_of(const std::string& command) {
 // (until something else takes the clipboard); its streams must not keep the test's open.
 void offer_clipboard(const std::string& target, std::string_view bytes) {
   const TempFile data("clipboard", bytes);
-  const std::string command = "xclip -selection clipboard -t " + target + " -i " +
+  const std::string command = tool("xclip") + " -selection clipboard -t " + target + " -i " +
                               shell_quote(data.path()) + " </dev/null >/dev/null 2>&1";
   ASSERT_EQ(std::system(command.c_str()), 0) << command;
   // xclip may return before its background copy owns the clipboard: wait until the clipboard
   // hands back these very bytes.
-  const std::string check = "xclip -selection clipboard -o -t " + target + " 2>/dev/null";
+  const std::string check =
+      tool("xclip") + " -selection clipboard -o -t " + target + " 2>/dev/null";
   for (int attempt = 0; attempt < 100; ++attempt) {
     if (bytes_of(check) == bytes) {
       return;
@@ -58,8 +85,6 @@ void offer_clipboard(const std::string& target, std::string_view bytes) {
   }
   ADD_FAILURE() << "the clipboard does not offer the test's " << target;
 }
-
-namespace {
 
 // The caption as an anchored xdotool pattern (an extended regular expression).
 std::string exact_pattern(std::string_view caption) {
@@ -72,8 +97,6 @@ std::string exact_pattern(std::string_view caption) {
   }
   return pattern + "$";
 }
-
-}  // namespace
 
 bool clipboard_available() { return has_display(); }
 
@@ -103,11 +126,15 @@ std::vector<std::string> example_paths() {
 }
 
 std::future<BoxSeen> answer_box(const char* caption, Press press) {
-  const std::string pattern = exact_pattern(caption);
+  return answer_window(exact_pattern(caption), press);
+}
+
+std::future<BoxSeen> answer_window(const std::string& pattern, Press press) {
   return std::async(std::launch::async, [pattern, press] {
     BoxSeen seen;
-    const std::string found = bytes_of("timeout 30 xdotool search --sync --onlyvisible --name " +
-                                       shell_quote(pattern) + " 2>/dev/null");
+    const std::string found =
+        bytes_of(tool("timeout") + " 30 " + tool("xdotool") +
+                 " search --sync --onlyvisible --name " + shell_quote(pattern) + " 2>/dev/null");
     const std::string id = found.substr(0, found.find('\n'));
     if (id.empty()) {
       return seen;
@@ -118,7 +145,7 @@ std::future<BoxSeen> answer_box(const char* caption, Press press) {
     const char* keys = press == Press::kNo       ? "Tab Return"
                        : press == Press::kEscape ? "Escape"
                                                  : "Return";
-    const std::string command = "xdotool windowfocus --sync " + id +
+    const std::string command = tool("xdotool") + " windowfocus --sync " + id +
                                 " sleep 0.3 key --clearmodifiers " + keys + " >/dev/null 2>&1";
     // Not checked: with SIGCHLD ignored (one of the tests) system() cannot tell the status.
     static_cast<void>(std::system(command.c_str()));
