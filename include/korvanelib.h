@@ -70,6 +70,20 @@ KORVANE_API float KORVANE_CALL Exponent(const char* text, double number, char* b
 KORVANE_API float KORVANE_CALL Power(const char* text, double number, char* buffer, int fourth);     /* text (as a number) to the number */
 KORVANE_API float KORVANE_CALL Remainder(const char* text, double number, char* buffer, int fourth); /* IEEE remainder of text by (float)number */
 
+/* Desktop */
+KORVANE_API float KORVANE_CALL MsgBoxInfo(const char* text, double number, char* buffer, int fourth);         /* shows text with OK; copies text over the buffer */
+KORVANE_API float KORVANE_CALL MsgBoxWarning(const char* text, double number, char* buffer, int fourth);      /* asks text with Yes/No; "Yes" or "No" over the buffer */
+KORVANE_API float KORVANE_CALL Get_ClipBoard_Text(const char* text, double number, char* buffer, int fourth);  /* appends the clipboard's text to the buffer */
+KORVANE_API float KORVANE_CALL Get_ClipBoard_Files(const char* text, double number, char* buffer, int fourth); /* appends the copied files' paths, one a line */
+KORVANE_API float KORVANE_CALL OpenURL(const char* text, double number, char* buffer, int fourth);             /* opens text (address, document, folder) through the shell */
+/* Runs the buffer's command line and puts its output over the buffer. Exported as
+ * "_ShellExecute"; a name with a leading underscore and a capital is reserved in C and C++, so
+ * the declaration bears another identifier and names the export through an assembler label. A
+ * compiler without assembler labels reaches the export by name at run time only. */
+#if defined(__GNUC__) || defined(__clang__)
+KORVANE_API float KORVANE_CALL ShellExecuteCapture(const char* text, double number, char* buffer, int fourth) __asm__("_ShellExecute");
+#endif
+
 /* Clock */
 KORVANE_API float KORVANE_CALL Time_Format(const char* text, double number, char* buffer, int fourth);         /* local time by pattern text (null: default) */
 KORVANE_API float KORVANE_CALL Precision_TimeStamp(const char* text, double number, char* buffer, int fourth); /* UTC time by pattern text */

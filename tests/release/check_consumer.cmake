@@ -35,7 +35,7 @@ string(REPLACE "|" ";" emulator "${EMULATOR}")
 file(GLOB program "${WORK_DIR}/consumer/consumer" "${WORK_DIR}/consumer/consumer.exe")
 execute_process(COMMAND ${emulator} ${program} RESULT_VARIABLE failed OUTPUT_VARIABLE out
                 ERROR_VARIABLE err)
-if(failed OR NOT out MATCHES "version 1\\.01 1\r?\nsine 1 0\\.500000\r?\ncapacity 65536")
+if(failed OR NOT out MATCHES "version 1\\.01 1\r?\nsine 1 0\\.500000\r?\ncapacity 65536\r?\nshell 1 linked\r?\n")
   message(FATAL_ERROR "the consumer answered (status ${failed}):\n${out}${err}")
 endif()
 message(STATUS "consumer:\n${out}")

@@ -1,0 +1,111 @@
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "desktop/clipboard.hpp"
+
+namespace korvane {
+namespace {
+
+// Other programs hold the clipboard for moments at a time: try for about a tenth of a second.
+constexpr int kOpenAttempts = 11;
+constexpr DWORD kOpenPause = 10;  // milliseconds between attempts
+
+// The clipboard, open for this thread while the object lives (when opened() says so).
+class OpenClipboardScope {
+ public:
+  OpenClipboardScope() noexcept {
+    for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
+      if (attempt != 0) {
+        Sleep(kOpenPause);
+      }
+      if (OpenClipboard(nullptr)) {
+        opened_ = true;
+        return;
+      }
+    }
+  }
+  OpenClipboardScope(const OpenClipboardScope&) = delete;
+  OpenClipboardScope& operator=(const OpenClipboardScope&) = delete;
+  ~OpenClipboardScope() {
+    if (opened_) {
+      CloseClipboard();
+    }
+  }
+
+  [[nodiscard]] bool opened() const noexcept { return opened_; }
+
+ private:
+  bool opened_ = false;
+};
+
+// Clipboard data locked for reading while the object lives. The data stay the clipboard's.
+class LockedData {
+ public:
+  explicit LockedData(HANDLE handle) noexcept
+      : handle_(handle), address_(handle != nullptr ? GlobalLock(handle) : nullptr) {}
+  LockedData(const LockedData&) = delete;
+  LockedData& operator=(const LockedData&) = delete;
+  ~LockedData() {
+    if (address_ != nullptr) {
+      GlobalUnlock(handle_);
+    }
+  }
+
+  [[nodiscard]] void* address() const noexcept { return address_; }
+  [[nodiscard]] std::size_t size() const noexcept { return GlobalSize(handle_); }
+
+ private:
+  HANDLE handle_;
+  void* address_;
+};
+
+}  // namespace
+
+bool append_clipboard_text(BufferWriter& out) {
+  const OpenClipboardScope clipboard;
+  if (!clipboard.opened()) {
+    return false;
+  }
+  const LockedData data(GetClipboardData(CF_TEXT));
+  if (data.address() != nullptr) {
+    // The text ends at its NUL, and never past the end of its memory block.
+    const auto* text = static_cast<const char*>(data.address());
+    const std::size_t size = data.size();
+    const void* nul = std::memchr(text, '\0', size);
+    out.write(std::string_view(
+        text,
+        nul != nullptr ? static_cast<std::size_t>(static_cast<const char*>(nul) - text) : size));
+  }
+  return true;
+}
+
+bool append_clipboard_files(BufferWriter& out) {
+  const OpenClipboardScope clipboard;
+  if (!clipboard.opened()) {
+    return false;
+  }
+  const LockedData data(GetClipboardData(CF_HDROP));
+  if (data.address() != nullptr) {
+    const auto drop = static_cast<HDROP>(data.address());
+    const UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+    std::string path;
+    for (UINT index = 0; index < count && !out.full(); ++index) {
+      // Each path at its full length: ask for the length first.
+      const UINT length = DragQueryFileA(drop, index, nullptr, 0);
+      path.assign(std::size_t{length} + 1, '\0');
+      const UINT copied = DragQueryFileA(drop, index, path.data(), length + 1);
+      if (copied == 0) {
+        continue;  // a path that cannot be fetched is left out
+      }
+      out.write(std::string_view(path.data(), copied <= length ? copied : length));
+      out.write("\n");
+    }
+  }
+  return true;
+}
+
+}  // namespace korvane

@@ -1,0 +1,74 @@
+// Starting the desktop's helper programs on Linux: posix_spawn with an argument vector, no
+// descriptor of the host passed on, and every child waited for.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace korvane::process {
+
+// Where a child's standard output goes.
+enum class Output {
+  kPipe,     // a pipe the caller reads (Child::output)
+  kDiscard,  // /dev/null
+};
+
+// Where a child's standard input and standard error come from and go.
+enum class Streams {
+  kQuiet,    // standard input from /dev/null, standard error to /dev/null
+  kInherit,  // the host's own standard input and standard error
+};
+
+struct Child {
+  pid_t pid = -1;
+  int output = -1;  // read end of the output pipe (close-on-exec), or -1
+};
+
+// Starts the program at `path` (a full path) with `arguments` (argument 0 first). The child
+// gets default signal dispositions and an empty signal mask, and no descriptor beyond 0, 1, 2.
+// Nothing when it cannot be started.
+std::optional<Child> spawn(const std::string& path, const std::vector<std::string>& arguments,
+                           Output output, Streams streams);
+
+// Waits for the child `pid` and reaps it. Its exit status, or nothing when it did not exit
+// normally or when its status is lost: a host that ignores SIGCHLD (or reaps children itself)
+// leaves waitpid with ECHILD once the child has ended.
+std::optional<int> wait_for(pid_t pid) noexcept;
+
+// A started child whose output pipe is closed and which is waited for when the object ends,
+// also when an exception leaves the scope.
+class RunningChild {
+ public:
+  explicit RunningChild(Child child) noexcept : child_(child) {}
+  RunningChild(const RunningChild&) = delete;
+  RunningChild& operator=(const RunningChild&) = delete;
+  ~RunningChild() { finish(); }
+
+  [[nodiscard]] int output() const noexcept { return child_.output; }
+
+  // Closes the output pipe (the child sees its reader gone) and waits for the child: its exit
+  // status as wait_for gives it. Once only; later calls give nothing.
+  std::optional<int> finish() noexcept;
+
+ private:
+  Child child_;
+  bool finished_ = false;
+};
+
+// Reads up to `size` bytes from `fd` (retrying on EINTR). 0 at the end or on an error.
+std::size_t read_some(int fd, char* block, std::size_t size) noexcept;
+
+// Closes `fd`, ignoring EINTR.
+void close_fd(int fd) noexcept;
+
+// The full path of the executable `name` found along PATH, or nothing.
+std::optional<std::string> find_program(const char* name);
+
+// Whether the environment variable `name` is set to a non-empty text.
+bool environment_has(const char* name) noexcept;
+
+}  // namespace korvane::process

@@ -1,0 +1,129 @@
+// The desktop exports' Windows behaviour: the boxes' buttons and icons, clipboard data that
+// stray from the rules, a busy clipboard, and the shell's failure.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <future>
+#include <string>
+#include <thread>
+
+#include "desktop/desktop_support.hpp"
+#include "support/calls.hpp"
+
+namespace korvane::test {
+namespace {
+
+#define SKIP_WITHOUT_DISPLAY()                                                   \
+  if (!has_display()) {                                                          \
+    GTEST_SKIP() << "DISPLAY is not set: message boxes need a display (run the " \
+                    "tests through scripts/with-xvfb)";                          \
+  }
+
+TEST(MessageBoxLook, InformationBoxHasOkAndTheInformationIcon) {
+  SKIP_WITHOUT_DISPLAY();
+  auto answer = answer_box(kInfoCaption, Press::kOk);
+  const Outcome outcome = call("MsgBoxInfo", "All <done> & well", 0.0, "");
+  const BoxSeen seen = answer.get();
+  ASSERT_TRUE(seen.found);
+  EXPECT_EQ(seen.message, "All <done> & well");
+  EXPECT_EQ(seen.buttons, "OK");
+  EXPECT_TRUE(seen.expected_icon);
+  EXPECT_EQ(outcome.buffer, "All <done> & well");
+}
+
+TEST(MessageBoxLook, WarningBoxHasYesNoAndTheWarningIcon) {
+  SKIP_WITHOUT_DISPLAY();
+  auto answer = answer_box(kWarningCaption, Press::kNo);
+  const Outcome outcome = call("MsgBoxWarning", "Overwrite?", 0.0, "");
+  const BoxSeen seen = answer.get();
+  ASSERT_TRUE(seen.found);
+  EXPECT_EQ(seen.message, "Overwrite?");
+  EXPECT_EQ(seen.buttons, "&Yes|&No");
+  EXPECT_TRUE(seen.expected_icon);
+  EXPECT_EQ(outcome.buffer, "No");
+}
+
+// CF_TEXT data whose memory block holds no NUL are read no further than the block.
+TEST(ClipboardText, DataWithoutANulAreNotOverrun) {
+  const std::string bytes(300, 't');
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
+  ASSERT_NE(block, nullptr);
+  std::memcpy(GlobalLock(block), bytes.data(), bytes.size());
+  GlobalUnlock(block);
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  EmptyClipboard();
+  ASSERT_NE(SetClipboardData(CF_TEXT, block), nullptr);
+  CloseClipboard();
+
+  const Outcome outcome = call("Get_ClipBoard_Text", nullptr, 0.0, "x");
+  EXPECT_EQ(outcome.result, 1.0f);
+  // Wine hands such text back a byte short: what counts is that nothing beyond is read.
+  EXPECT_GE(outcome.buffer.size(), bytes.size());
+  EXPECT_LE(outcome.buffer.size(), bytes.size() + 1);
+  EXPECT_EQ(outcome.buffer.substr(0, 2), "xt");
+  EXPECT_EQ(outcome.buffer.find_first_not_of('t', 1), std::string::npos);
+}
+
+TEST(ClipboardFiles, PathsLongerThan259CharactersAreWhole) {
+  const std::string long_path = "C:\\deep\\" + std::string(300, 'n') + "\\file.txt";
+  set_clipboard_files({"C:\\short.txt", long_path});
+  const Outcome outcome = call("Get_ClipBoard_Files", nullptr, 0.0, "");
+  EXPECT_EQ(outcome.result, 1.0f);
+  EXPECT_EQ(outcome.buffer, "C:\\short.txt\n" + long_path + "\n");
+}
+
+// Holds the clipboard open from another thread, with a window of its own, for `hold`.
+std::future<void> hold_clipboard(std::chrono::milliseconds hold, std::promise<void>& opened) {
+  return std::async(std::launch::async, [hold, &opened] {
+    HWND window =
+        CreateWindowA("STATIC", "holder", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    const bool held = window != nullptr && OpenClipboard(window);
+    opened.set_value();
+    if (held) {
+      std::this_thread::sleep_for(hold);
+      CloseClipboard();
+    }
+    if (window != nullptr) {
+      DestroyWindow(window);
+    }
+  });
+}
+
+TEST(BusyClipboard, AShortHoldIsWaitedOutALongOneGivesZero) {
+  set_clipboard_text("free");
+  {
+    std::promise<void> opened;
+    auto holder = hold_clipboard(std::chrono::milliseconds(30), opened);
+    opened.get_future().wait();
+    const Outcome outcome = call("Get_ClipBoard_Text", nullptr, 0.0, "");
+    EXPECT_EQ(outcome.result, 1.0f);
+    EXPECT_EQ(outcome.buffer, "free");
+    holder.get();
+  }
+  {
+    std::promise<void> opened;
+    auto holder = hold_clipboard(std::chrono::milliseconds(1500), opened);
+    opened.get_future().wait();
+    for (const char* name : {"Get_ClipBoard_Text", "Get_ClipBoard_Files"}) {
+      const Outcome outcome = call(name, nullptr, 0.0, "untouched");
+      EXPECT_EQ(outcome.result, 0.0f) << name;
+      EXPECT_EQ(outcome.buffer, "untouched") << name;
+    }
+    holder.get();
+  }
+  // Once given back, the clipboard is free again: no export left it open.
+  EXPECT_EQ(call("Get_ClipBoard_Text", nullptr, 0.0, "").buffer, "free");
+}
+
+TEST(OpenURL, APathThatDoesNotExistGivesZero) {
+  const Outcome outcome =
+      call("OpenURL", "C:\\no\\such\\folder\\nothing-here.korvane", 0.0, "kept");
+  EXPECT_EQ(outcome.result, 0.0f);
+  EXPECT_EQ(outcome.buffer, "kept");
+}
+
+}  // namespace
+}  // namespace korvane::test
