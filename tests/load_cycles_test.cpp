@@ -32,6 +32,13 @@ constexpr int kDefaultCycles = 1000;
 constexpr const char* kFileName = "korvanelib.so";
 #endif
 constexpr int kWarmUpCycles = 10;
+// Growth of the bytes in use allowed after the warm-up: glibc's heap count is exact, Windows'
+// private bytes move in pages.
+#if defined(_WIN32)
+constexpr std::int64_t kMemoryTolerance = 256 * 1024;
+#else
+constexpr std::int64_t kMemoryTolerance = 1024;
+#endif
 
 int cycles() {
   const char* text = std::getenv("KORVANE_LOAD_CYCLES");
@@ -137,12 +144,14 @@ TEST(LoadCycles, EveryCycleAnswersAsTheFirstAndNothingLeaks) {
   }
   EXPECT_EQ(wrong, 0) << first_wrong;
   const Usage end = usage();
-  // After the warm-up, the cycles leave the heap and the handles as they found them, up to the
-  // allocator's own rounding.
-  EXPECT_LE(end.memory - warmed_up.memory, 64 * 1024)
+  // After the warm-up, the cycles leave the heap and the handles as they found them.
+  EXPECT_LE(end.memory - warmed_up.memory, kMemoryTolerance)
       << "bytes in use grew over " << cycle_count - kWarmUpCycles << " cycles";
   EXPECT_EQ(end.handles, warmed_up.handles);
-  std::printf("%d load cycles, %zu calls each\n", cycle_count, fixed.size() + clock.size());
+  std::printf("%d load cycles, %zu calls each; bytes in use grew by %lld, handles by %lld\n",
+              cycle_count, fixed.size() + clock.size(),
+              static_cast<long long>(end.memory - warmed_up.memory),
+              static_cast<long long>(end.handles - warmed_up.handles));
 }
 
 }  // namespace
