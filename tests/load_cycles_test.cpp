@@ -35,7 +35,7 @@ constexpr int kWarmUpCycles = 10;
 // Growth of the bytes in use allowed after the warm-up: glibc's heap count is exact, Windows'
 // private bytes move in pages.
 #if defined(_WIN32)
-constexpr std::int64_t kMemoryTolerance = 256 * 1024;
+constexpr std::int64_t kMemoryTolerance = 64 * 1024;
 #else
 constexpr std::int64_t kMemoryTolerance = 1024;
 #endif
