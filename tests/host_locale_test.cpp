@@ -58,9 +58,9 @@ class HostLocale : public testing::Test {
 
   void TearDown() override { std::setlocale(LC_ALL, "C"); }
 
-  // Makes every call once; returns the number of answers that differ from the "C" locale's,
-  // and describes the first in `first`.
-  int call_all(Caller& caller, std::string& first) {
+  // Makes every call due in `round` once; returns the number of answers that differ from the
+  // "C" locale's, and describes the first in `first`.
+  int call_all(Caller& caller, std::string& first, int round = 0) {
     int wrong = 0;
     const auto note = [&](const std::string& what) {
       if (wrong++ == 0) {
@@ -69,6 +69,9 @@ class HostLocale : public testing::Test {
     };
     const std::vector<FixedCall>& fixed = fixed_calls();
     for (std::size_t i = 0; i < fixed.size(); ++i) {
+      if (!due(fixed[i], round)) {
+        continue;
+      }
       const Answer answer = caller.call(fixed_[i], fixed[i].text, fixed[i].number, fixed[i].buffer);
       if (!(answer == expected_[i])) {
         note(std::string(fixed[i].name) + " wrote \"" + answer.buffer + "\", in \"C\" \"" +
@@ -126,7 +129,7 @@ TEST_F(HostLocale, ChangedByAnotherThreadWhileCallsRun) {
   int round = 0;
   std::string first;
   for (; (round < 300 || changes.load() < 1000) && round < 1'000'000; ++round) {
-    wrong += call_all(caller_, first);
+    wrong += call_all(caller_, first, round);
   }
   stop.store(true);
   changer.join();

@@ -113,6 +113,9 @@ TEST(LoadCycles, EveryCycleAnswersAsTheFirstAndNothingLeaks) {
       const auto library = host::Library::open(library_path(), error);
       ASSERT_NE(library, nullptr) << error;
       for (std::size_t i = 0; i < fixed.size(); ++i) {
+        if (!due(fixed[i], cycle)) {
+          continue;
+        }
         const korvane_script_function function = library->find(fixed[i].name);
         ASSERT_NE(function, nullptr) << fixed[i].name;
         Answer answer = caller.call(function, fixed[i].text, fixed[i].number, fixed[i].buffer);

@@ -95,6 +95,8 @@ std::string since_1700000000(std::int64_t now) { return std::to_string(now - 170
 }  // namespace
 
 const std::vector<FixedCall>& fixed_calls() {
+  // A number of 20,000 digits that reads as exactly 1: slow to read, so made every 50th round.
+  static const std::string long_number = "1" + std::string(20000, '0') + "e-20000";
   static const std::vector<FixedCall> calls = {
       {"Version", nullptr, 0.0, "keep"},
       {"Version", "text", -1.5, ""},
@@ -137,6 +139,7 @@ const std::vector<FixedCall>& fixed_calls() {
       {"Power", "0x1.fffffffffffffp1023", 1.0, ""},
       {"Power", "-8", 1.0 / 3.0, ""},
       {"Power", "abc", 2.0, "keep"},
+      {"Power", long_number.c_str(), 1.0, "", 50},
       {"Remainder", "1000000", 0.3, ""},
       {"Remainder", "1000", 0.1, ""},
       {"Remainder", "5", 0.0, ""},

@@ -16,7 +16,11 @@ struct FixedCall {
   const char* text;    // null: a null text argument
   double number;
   const char* buffer;  // the buffer's text before the call
+  int every = 1;       // made in every `every`-th round only: for slow calls (starting a process)
 };
+
+// Is `call` made in round (or load cycle) `round`? Every call is made in round 0.
+inline bool due(const FixedCall& call, int round) { return round % call.every == 0; }
 
 // Calls of every windowless export except the clock's, with inputs that reach every path:
 // long number texts, NaNs and infinities, zero results that leave the buffer alone, texts a
