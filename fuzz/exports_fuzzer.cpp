@@ -10,6 +10,8 @@
 #include <korvanelib.h>
 
 #include <cctype>
+#include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -107,6 +109,12 @@ double math_value(std::string_view name, const char* text, double number) {
   return std::remainder(base, divisor);
 }
 
+std::int64_t now_seconds() {
+  return std::chrono::duration_cast<std::chrono::seconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
 bool all_digits(std::string_view text, bool allow_sign) {
   if (allow_sign && !text.empty() && text.front() == '-') {
     text.remove_prefix(1);
@@ -177,7 +185,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::memcpy(before.data(), buffer, kCapacity);
   const char* const text_argument = null_text ? nullptr : text.c_str();
 
+  const std::int64_t before_call = now_seconds();
   const float result = e.function(text_argument, number, buffer, 0);
+  const std::int64_t after_call = now_seconds();
 
   // Nothing outside the buffer changed.
   for (std::size_t i = 0; i < kGuard; ++i) {
@@ -262,14 +272,38 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         require(written == want.substr(0, kCapacity - 1), e, "did not copy a plain pattern");
       }
       break;
-    case Kind::kStart:
+    case Kind::kStart: {
       require(result == KORVANE_TRUE, e, "did not return 1");
       check_written();
       require(!written.empty() && all_digits(written, true), e, "wrote no integer");
+      if (kCapacity > 20) {
+        const long long now = std::strtoll(std::string(written).c_str(), nullptr, 10);
+        require(now >= before_call && now <= after_call, e, "wrote another time than now");
+      }
       break;
-    case Kind::kEnd:
+    }
+    case Kind::kEnd: {
       if (no_nul) {
         require(result == KORVANE_FALSE, e, "read a buffer without a NUL within the capacity");
+        require(unchanged, e, "wrote the buffer and returned 0");
+        break;
+      }
+      // The start time as the C library's strtoll reads it: white space, a sign, digits; no
+      // digits or a number out of range give 0 and leave the buffer alone, as does an elapsed
+      // time that does not fit in 64 bits.
+      const std::string start_text(before.data());
+      char* end_of_number = nullptr;
+      errno = 0;
+      const long long start_time = std::strtoll(start_text.c_str(), &end_of_number, 10);
+      const bool readable = end_of_number != start_text.c_str() && errno != ERANGE;
+      long long elapsed_before = 0;
+      long long elapsed_after = 0;
+      const bool overflows_before = __builtin_sub_overflow(before_call, start_time, &elapsed_before);
+      const bool overflows_after = __builtin_sub_overflow(after_call, start_time, &elapsed_after);
+      if (!readable || (overflows_before && overflows_after)) {
+        require(result == KORVANE_FALSE, e, "answered for a buffer without a start time");
+      } else if (!overflows_before && !overflows_after) {
+        require(result == KORVANE_TRUE, e, "did not answer for a start time");
       }
       if (result == KORVANE_FALSE) {
         require(unchanged, e, "wrote the buffer and returned 0");
@@ -277,7 +311,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       }
       check_written();
       require(!written.empty() && all_digits(written, true), e, "wrote no integer");
+      if (kCapacity > 21) {
+        const long long elapsed = std::strtoll(std::string(written).c_str(), nullptr, 10);
+        require(elapsed >= elapsed_before && elapsed <= elapsed_after, e,
+                "wrote another elapsed time than now minus the start time");
+      }
       break;
+    }
   }
   return 0;
 }
