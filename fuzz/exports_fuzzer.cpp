@@ -298,7 +298,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       const bool readable = end_of_number != start_text.c_str() && errno != ERANGE;
       long long elapsed_before = 0;
       long long elapsed_after = 0;
-      const bool overflows_before = __builtin_sub_overflow(before_call, start_time, &elapsed_before);
+      const bool overflows_before =
+          __builtin_sub_overflow(before_call, start_time, &elapsed_before);
       const bool overflows_after = __builtin_sub_overflow(after_call, start_time, &elapsed_after);
       if (!readable || (overflows_before && overflows_after)) {
         require(result == KORVANE_FALSE, e, "answered for a buffer without a start time");
