@@ -5,8 +5,8 @@
 // longer text must be refused.
 //
 // Two places where glibc departs from C are kept out: below the year 1000 glibc writes %C
-// without its leading zeros ("0" for the year 5, where C has two digits, "00"), and for a
-// tm_year within 1900 of INT_MAX its year wraps around.
+// without its leading zeros ("0" for the year 5, where C has two digits, "00"), and where the
+// year, or the ISO week-based year one past it, exceeds INT_MAX, glibc's int wraps around.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -91,8 +91,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     t.tm_mday = in.in_range(1, 31);
     t.tm_mon = in.in_range(0, 11);
     t.tm_year = static_cast<int>(static_cast<std::uint32_t>(in.bits(4)));
-    if (t.tm_year > std::numeric_limits<int>::max() - 1900) {
-      t.tm_year -= 1900;
+    if (t.tm_year > std::numeric_limits<int>::max() - 1901) {
+      t.tm_year -= 1901;
     }
     t.tm_wday = in.in_range(0, 6);
     t.tm_yday = in.in_range(0, 365);
