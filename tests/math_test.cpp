@@ -134,7 +134,14 @@ INSTANTIATE_TEST_SUITE_P(
                     MathCase{"Power", "1e-400", 1, nullptr},
                     MathCase{"Power", "0x1p5000", 1, "inf"}, MathCase{"Power", "0x1p-5000", 1, nullptr},
                     MathCase{"Power", "123456789012345678901234567890e-30", 1, "0.123457"},
-                    MathCase{"Power", "4.9e-324", 1, "0.000000"}));
+                    MathCase{"Power", "4.9e-324", 1, "0.000000"},
+                    // A sign with no number after it reads as +0 (0 to the -1 is +inf, where
+                    // -0 would give -inf); an exponent marker with two signs ends the number.
+                    MathCase{"Power", "-", -1, "inf"}, MathCase{"Power", "-abc", -1, "inf"},
+                    MathCase{"Power", " -x", -1, "inf"}, MathCase{"Power", " -0x", -1, "-inf"},
+                    MathCase{"Power", "0xFAFp+-1066", 1, "4015.000000"},
+                    MathCase{"Power", "0x1p-+3", 1, "1.000000"},
+                    MathCase{"Power", "1e+-5", 1, "1.000000"}));
 
 // The C library's "%f" in the "C" locale: only the decimal point can differ under the host's
 // locale, and it is put back to a point.

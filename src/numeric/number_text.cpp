@@ -27,6 +27,42 @@ bool is_digit(char c, bool hex) noexcept {
          (hex && ((c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')));
 }
 
+// Length of the digits, point and exponent at the start of `text` that form a number: at least
+// one digit, and an exponent only when a digit follows its marker and optional sign. Zero when
+// there is no digit. from_chars is given exactly this much: some of its implementations read
+// further than the C grammar allows (libstdc++ 12 takes "p+-3" as an exponent of a hexadecimal
+// number).
+std::size_t number_length(std::string_view text, bool hex) noexcept {
+  std::size_t i = 0;
+  std::size_t digits = 0;
+  for (; i < text.size() && is_digit(text[i], hex); ++i) {
+    ++digits;
+  }
+  if (i < text.size() && text[i] == '.') {
+    ++i;
+    for (; i < text.size() && is_digit(text[i], hex); ++i) {
+      ++digits;
+    }
+  }
+  if (digits == 0) {
+    return 0;
+  }
+  const char marker = hex ? 'p' : 'e';
+  if (i < text.size() && (text[i] == marker || text[i] == marker - ('a' - 'A'))) {
+    std::size_t e = i + 1;
+    if (e < text.size() && (text[e] == '+' || text[e] == '-')) {
+      ++e;
+    }
+    if (e < text.size() && text[e] >= '0' && text[e] <= '9') {
+      while (e < text.size() && text[e] >= '0' && text[e] <= '9') {
+        ++e;
+      }
+      i = e;
+    }
+  }
+  return i;
+}
+
 // For text that from_chars found out of range: true when its magnitude is too large (an
 // infinity), false when it is too small (a zero). The text is digits with an optional point and
 // exponent; its order of magnitude is decided by the first non-zero digit and the exponent.
@@ -93,6 +129,12 @@ double read_number(std::string_view text) noexcept {
     rest.remove_prefix(2);
   }
   double magnitude = 0.0;
+  bool read = false;
+  // Digits are passed as far as they form a number; anything else (inf, nan) as it stands.
+  const std::size_t length = number_length(rest, hex);
+  if (length != 0) {
+    rest = rest.substr(0, length);
+  }
   if (!rest.empty() && rest.front() != '-' && rest.front() != '+') {
     const auto [end, error] =
         std::from_chars(rest.data(), rest.data() + rest.size(), magnitude,
@@ -100,11 +142,15 @@ double read_number(std::string_view text) noexcept {
     if (error == std::errc::result_out_of_range) {
       const std::string_view matched(rest.data(), static_cast<std::size_t>(end - rest.data()));
       magnitude = magnitude_overflows(matched, hex) ? std::numeric_limits<double>::infinity() : 0.0;
-    } else if (error != std::errc()) {
+      read = true;
+    } else if (error == std::errc()) {
+      read = true;
+    } else {
       magnitude = 0.0;
     }
   }
-  return negative ? -magnitude : magnitude;
+  // A sign without a number after it is no number: the text reads as +0, not -0.
+  return negative && read ? -magnitude : magnitude;
 }
 
 }  // namespace korvane

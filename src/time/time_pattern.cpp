@@ -79,16 +79,17 @@ bool is_leap(std::int64_t year) noexcept {
 int clamp(int value, int count) noexcept { return value < 0 || value >= count ? 0 : value; }
 
 // ISO 8601 week-based year and week number (weeks start on Monday; week 1 holds January 4).
+// Field arithmetic here and below is done in 64 bits, so that no field value can overflow it.
 struct IsoWeek {
   std::int64_t year;
-  int week;
+  std::int64_t week;
 };
 
 IsoWeek iso_week(const std::tm& t) noexcept {
-  const int wday_monday0 = (t.tm_wday + 6) % 7;
+  const std::int64_t wday_monday0 = (std::int64_t{t.tm_wday} + 6) % 7;
   std::int64_t year = full_year(t);
   // Day of year of this week's Thursday decides the week-based year.
-  int thursday = t.tm_yday - wday_monday0 + 3;
+  std::int64_t thursday = std::int64_t{t.tm_yday} - wday_monday0 + 3;
   if (thursday < 0) {
     --year;
     thursday += is_leap(year) ? 366 : 365;
@@ -132,8 +133,8 @@ bool convert(char c, char modifier, const ZonedTime& time, Output& out) noexcept
     case 'G': out.number(iso_week(t).year, 1); break;
     case 'H': out.number(t.tm_hour, 2); break;
     case 'I': out.number(t.tm_hour % 12 == 0 ? 12 : t.tm_hour % 12, 2); break;
-    case 'j': out.number(t.tm_yday + 1, 3); break;
-    case 'm': out.number(t.tm_mon + 1, 2); break;
+    case 'j': out.number(std::int64_t{t.tm_yday} + 1, 3); break;
+    case 'm': out.number(std::int64_t{t.tm_mon} + 1, 2); break;
     case 'M': out.number(t.tm_min, 2); break;
     case 'n': out.text("\n"); break;
     case 'p': out.text(t.tm_hour < 12 ? "AM" : "PM"); break;
@@ -144,10 +145,12 @@ bool convert(char c, char modifier, const ZonedTime& time, Output& out) noexcept
     case 'T':
     case 'X': format("%H:%M:%S", time, out); break;
     case 'u': out.number(t.tm_wday == 0 ? 7 : t.tm_wday, 1); break;
-    case 'U': out.number((t.tm_yday + 7 - t.tm_wday) / 7, 2); break;
+    case 'U': out.number((std::int64_t{t.tm_yday} + 7 - t.tm_wday) / 7, 2); break;
     case 'V': out.number(iso_week(t).week, 2); break;
     case 'w': out.number(t.tm_wday, 1); break;
-    case 'W': out.number((t.tm_yday + 7 - (t.tm_wday + 6) % 7) / 7, 2); break;
+    case 'W':
+      out.number((std::int64_t{t.tm_yday} + 7 - (std::int64_t{t.tm_wday} + 6) % 7) / 7, 2);
+      break;
     case 'y': {
       const std::int64_t y = full_year(t) % 100;
       out.number(y < 0 ? y + 100 : y, 2);
@@ -156,9 +159,11 @@ bool convert(char c, char modifier, const ZonedTime& time, Output& out) noexcept
     case 'Y': out.number(full_year(t), 1); break;
     case 'z': {
       const std::int64_t offset = time.utc_offset_seconds;
-      const std::int64_t minutes = (offset < 0 ? -offset : offset) / 60;
+      // The magnitude in unsigned arithmetic: the most negative offset has no positive twin.
+      const auto magnitude = static_cast<std::uint64_t>(offset);
+      const std::uint64_t minutes = (offset < 0 ? 0 - magnitude : magnitude) / 60;
       out.text(offset < 0 ? "-" : "+");
-      out.number(minutes / 60 * 100 + minutes % 60, 4);
+      out.number(static_cast<std::int64_t>(minutes / 60 * 100 + minutes % 60), 4);
       break;
     }
     case 'Z': out.text(time.zone_name); break;

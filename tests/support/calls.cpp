@@ -36,7 +36,9 @@ Outcome call_through(korvane_script_function function, const char* text, double 
                      std::string_view start) {
   std::vector<char> block(KORVANE_BUFFER_CAPACITY + kGuard, kGuardByte);
   const std::size_t length = std::min(start.size(), std::size_t{KORVANE_BUFFER_CAPACITY} - 1);
-  std::memcpy(block.data(), start.data(), length);
+  if (length != 0) {
+    std::memcpy(block.data(), start.data(), length);  // an empty view's data() may be null
+  }
   block[length] = '\0';
   const float result = function(text, number, block.data(), 0);
   for (std::size_t i = KORVANE_BUFFER_CAPACITY; i < block.size(); ++i) {
