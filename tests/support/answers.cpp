@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <chrono>
 #include <cstring>
 #include <ctime>
 #include <limits>
@@ -202,10 +201,9 @@ std::string check_clock_call(const ClockCall& call, const Answer& answer, std::i
   return "\"" + answer.buffer + "\" where \"" + call.expected(before) + "\" was due";
 }
 
-std::int64_t now_seconds() {
-  return std::chrono::duration_cast<std::chrono::seconds>(
-             std::chrono::system_clock::now().time_since_epoch())
-      .count();
-}
+// The C library's time(), the clock the exports read: glibc serves it from a coarse clock that
+// can lag the fine one by a tick, so reading the fine one here could see the next second before
+// a call that still reads the last one.
+std::int64_t now_seconds() { return static_cast<std::int64_t>(std::time(nullptr)); }
 
 }  // namespace korvane::test

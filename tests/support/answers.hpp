@@ -67,7 +67,7 @@ class Caller {
 std::string check_clock_call(const ClockCall& call, const Answer& answer, std::int64_t before,
                              std::int64_t after);
 
-// Seconds since 1970 by the clock.
+// Seconds since 1970 by the clock the exports read.
 std::int64_t now_seconds();
 
 }  // namespace korvane::test
