@@ -143,6 +143,9 @@ const std::vector<FixedCall>& fixed_calls() {
       {"Remainder", "1000", 0.1, ""},
       {"Remainder", "5", 0.0, ""},
       {"Remainder", "9", 3.0, "keep"},
+      // Starts a process: every 100th round. The output replaces the command line; both command
+      // processors print "one" and a line end (read as "\n" on Windows too).
+      {"_ShellExecute", nullptr, 0.0, "echo one", 100, "one\n"},
   };
   return calls;
 }
@@ -157,6 +160,17 @@ const std::vector<ClockCall>& clock_calls() {
       {"End_Counter", nullptr, " +1700000000xyz", since_1700000000},
   };
   return calls;
+}
+
+std::string check_reference(const FixedCall& call, const Answer& answer) {
+  if (!answer.fault.empty()) {
+    return std::string(call.name) + ": " + answer.fault;
+  }
+  if (call.known != nullptr && (answer.result != 1.0f || answer.buffer != call.known)) {
+    return std::string(call.name) + ": result " + std::to_string(answer.result) + ", \"" +
+           answer.buffer + "\" where 1 and \"" + call.known + "\" were due";
+  }
+  return "";
 }
 
 Caller::Caller() : block_(KORVANE_BUFFER_CAPACITY + kGuard, kGuardByte) {}
