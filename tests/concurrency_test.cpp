@@ -50,7 +50,7 @@ TEST(Concurrency, EightThreadsGetTheSingleThreadedAnswers) {
   for (std::size_t i = 0; i < fixed.size(); ++i) {
     expected.push_back(single.call(fixed_functions[i], fixed[i].text, fixed[i].number,
                                    fixed[i].buffer));
-    ASSERT_EQ(expected.back().fault, "") << fixed[i].name;
+    ASSERT_EQ(check_reference(fixed[i], expected.back()), "");
   }
 
   const int round_count = rounds();

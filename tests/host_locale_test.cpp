@@ -49,6 +49,7 @@ class HostLocale : public testing::Test {
       fixed_.push_back(find_export(c.name));
       ASSERT_NE(fixed_.back(), nullptr) << c.name;
       expected_.push_back(caller_.call(fixed_.back(), c.text, c.number, c.buffer));
+      ASSERT_EQ(check_reference(c, expected_.back()), "");
     }
     for (const ClockCall& c : clock_calls()) {
       clock_.push_back(find_export(c.name));

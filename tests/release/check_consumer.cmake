@@ -1,7 +1,7 @@
 # Script mode: installs this build into a fresh prefix, configures and builds the consumer
 # project against it with find_package, runs the consumer and checks what it prints.
 #   cmake -DBUILD_DIR=... -DSOURCE_DIR=... -DWORK_DIR=... [-DTOOLCHAIN=...] [-DEMULATOR=a|b|c]
-#         -P check_consumer.cmake
+#         [-DSANITIZE=address,undefined] -P check_consumer.cmake
 file(REMOVE_RECURSE "${WORK_DIR}")
 set(prefix "${WORK_DIR}/installed")
 execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${prefix}"
@@ -12,6 +12,11 @@ endif()
 
 set(configure "${CMAKE_COMMAND}" -S "${SOURCE_DIR}" -B "${WORK_DIR}/consumer"
     "-DCMAKE_PREFIX_PATH=${prefix}" -DCMAKE_BUILD_TYPE=Release)
+if(SANITIZE)
+  # The library's sanitizer runtime must be the consumer's too, loaded first.
+  list(APPEND configure "-DCMAKE_C_FLAGS=-fsanitize=${SANITIZE}"
+       "-DCMAKE_EXE_LINKER_FLAGS=-fsanitize=${SANITIZE}")
+endif()
 if(TOOLCHAIN)
   list(APPEND configure "-DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN}"
        "-DCMAKE_FIND_ROOT_PATH=${prefix}")

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <chrono>
 #include <cstring>
 #include <ctime>
 #include <limits>
@@ -144,6 +143,9 @@ const std::vector<FixedCall>& fixed_calls() {
       {"Remainder", "1000", 0.1, ""},
       {"Remainder", "5", 0.0, ""},
       {"Remainder", "9", 3.0, "keep"},
+      // Starts a process: every 100th round. The output replaces the command line; both command
+      // processors print "one" and a line end (read as "\n" on Windows too).
+      {"_ShellExecute", nullptr, 0.0, "echo one", 100, "one\n"},
   };
   return calls;
 }
@@ -158,6 +160,17 @@ const std::vector<ClockCall>& clock_calls() {
       {"End_Counter", nullptr, " +1700000000xyz", since_1700000000},
   };
   return calls;
+}
+
+std::string check_reference(const FixedCall& call, const Answer& answer) {
+  if (!answer.fault.empty()) {
+    return std::string(call.name) + ": " + answer.fault;
+  }
+  if (call.known != nullptr && (answer.result != 1.0f || answer.buffer != call.known)) {
+    return std::string(call.name) + ": result " + std::to_string(answer.result) + ", \"" +
+           answer.buffer + "\" where 1 and \"" + call.known + "\" were due";
+  }
+  return "";
 }
 
 Caller::Caller() : block_(KORVANE_BUFFER_CAPACITY + kGuard, kGuardByte) {}
@@ -202,10 +215,9 @@ std::string check_clock_call(const ClockCall& call, const Answer& answer, std::i
   return "\"" + answer.buffer + "\" where \"" + call.expected(before) + "\" was due";
 }
 
-std::int64_t now_seconds() {
-  return std::chrono::duration_cast<std::chrono::seconds>(
-             std::chrono::system_clock::now().time_since_epoch())
-      .count();
-}
+// The C library's time(), the clock the exports read: glibc serves it from a coarse clock that
+// can lag the fine one by a tick, so reading the fine one here could see the next second before
+// a call that still reads the last one.
+std::int64_t now_seconds() { return static_cast<std::int64_t>(std::time(nullptr)); }
 
 }  // namespace korvane::test

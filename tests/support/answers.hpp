@@ -17,6 +17,7 @@ struct FixedCall {
   double number;
   const char* buffer;  // the buffer's text before the call
   int every = 1;       // made in every `every`-th round only: for slow calls (starting a process)
+  const char* known = nullptr;  // the buffer after the call, where the table states it
 };
 
 // Is `call` made in round (or load cycle) `round`? Every call is made in round 0.
@@ -24,7 +25,8 @@ inline bool due(const FixedCall& call, int round) { return round % call.every ==
 
 // Calls of every windowless export except the clock's, with inputs that reach every path:
 // long number texts, NaNs and infinities, zero results that leave the buffer alone, texts a
-// host's locale would read otherwise, 8-bit characters.
+// host's locale would read otherwise, 8-bit characters; and a command line run through the
+// platform's command processor, now and then.
 const std::vector<FixedCall>& fixed_calls();
 
 // A call of a clock export, checked against the clock (see check_clock_call).
@@ -50,6 +52,10 @@ struct Answer {
   }
 };
 
+// "" when the single-threaded reference `answer` of `call` is sound: no fault at the buffer's
+// edges and, where the table states the buffer, that buffer with the result 1.
+std::string check_reference(const FixedCall& call, const Answer& answer);
+
 // Calls exports with a buffer of exactly KORVANE_BUFFER_CAPACITY bytes followed by guard bytes,
 // reused from call to call (one caller per thread).
 class Caller {
@@ -67,7 +73,7 @@ class Caller {
 std::string check_clock_call(const ClockCall& call, const Answer& answer, std::int64_t before,
                              std::int64_t after);
 
-// Seconds since 1970 by the clock.
+// Seconds since 1970 by the clock the exports read.
 std::int64_t now_seconds();
 
 }  // namespace korvane::test
