@@ -9,6 +9,7 @@
 // strtod in the "C" locale.
 #include <korvanelib.h>
 
+#include <locale.h>
 #include <cctype>
 #include <cerrno>
 #include <chrono>
@@ -17,7 +18,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <locale.h>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -207,9 +207,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool unchanged = std::memcmp(before.data(), buffer, kCapacity) == 0;
   const void* end = std::memchr(buffer, '\0', kCapacity);
   const std::string_view written =
-      end == nullptr ? std::string_view()
-                     : std::string_view(buffer, static_cast<std::size_t>(
-                                                    static_cast<const char*>(end) - buffer));
+      end == nullptr
+          ? std::string_view()
+          : std::string_view(buffer,
+                             static_cast<std::size_t>(static_cast<const char*>(end) - buffer));
   // Text was written: a NUL within the capacity, and nothing changed after it.
   const auto check_written = [&] {
     require(end != nullptr, e, "left no NUL within the capacity");

@@ -1,11 +1,11 @@
 // read_number against the C library's strtod in the "C" locale: for any text, the same value
 // bit for bit (for a NaN, any NaN: its sign and payload are not compared).
+#include <locale.h>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <locale.h>
 #include <string>
 
 #include "numeric/number_text.hpp"

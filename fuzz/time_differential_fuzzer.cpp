@@ -7,13 +7,13 @@
 // Two places where glibc departs from C are kept out: below the year 1000 glibc writes %C
 // without its leading zeros ("0" for the year 5, where C has two digits, "00"), and where the
 // year, or the ISO week-based year one past it, exceeds INT_MAX, glibc's int wraps around.
+#include <locale.h>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <limits>
-#include <locale.h>
 #include <string>
 #include <string_view>
 
@@ -24,11 +24,11 @@ namespace {
 
 // Every conversion C defines, and the modified forms it allows.
 constexpr const char* kConversions[] = {
-    "%a", "%A", "%b", "%B", "%c", "%C", "%d", "%D", "%e", "%F", "%g", "%G", "%h",
-    "%H", "%I", "%j", "%m", "%M", "%n", "%p", "%r", "%R", "%S", "%t", "%T", "%u",
-    "%U", "%V", "%w", "%W", "%x", "%X", "%y", "%Y", "%z", "%Z", "%%", "%Ec", "%EC",
-    "%Ex", "%EX", "%Ey", "%EY", "%Od", "%Oe", "%OH", "%OI", "%Om", "%OM", "%OS", "%Ou",
-    "%OU", "%OV", "%Ow", "%OW", "%Oy"};
+    "%a",  "%A",  "%b",  "%B",  "%c",  "%C",  "%d",  "%D",  "%e",  "%F",  "%g",  "%G",
+    "%h",  "%H",  "%I",  "%j",  "%m",  "%M",  "%n",  "%p",  "%r",  "%R",  "%S",  "%t",
+    "%T",  "%u",  "%U",  "%V",  "%w",  "%W",  "%x",  "%X",  "%y",  "%Y",  "%z",  "%Z",
+    "%%",  "%Ec", "%EC", "%Ex", "%EX", "%Ey", "%EY", "%Od", "%Oe", "%OH", "%OI", "%Om",
+    "%OM", "%OS", "%Ou", "%OU", "%OV", "%Ow", "%OW", "%Oy"};
 constexpr std::size_t kConversionCount = sizeof kConversions / sizeof kConversions[0];
 
 struct Input {

@@ -70,8 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (*length > korvane::kTimeTextMax || out[*length] != '\0') {
       fail("format_time's text is too long or not terminated");
     }
-    if (pattern.find('%') == std::string_view::npos &&
-        std::string_view(out, *length) != pattern) {
+    if (pattern.find('%') == std::string_view::npos && std::string_view(out, *length) != pattern) {
       fail("a pattern without conversions was not copied");
     }
   } else if (pattern.find('%') == std::string_view::npos && pattern.size() <= kOut - 1) {

@@ -38,14 +38,17 @@ extern "C" {
 #endif
 
 /* Result values. */
-#define KORVANE_FALSE 0.0f    /* not done, no, or a math value of zero (buffer untouched) */
-#define KORVANE_TRUE 1.0f     /* done, or yes */
-#define KORVANE_VERSION 1.01f /* the library's version, returned by Version */
+#define KORVANE_FALSE 0.0f          /* not done, no, or a math value of zero (buffer untouched) */
+#define KORVANE_TRUE 1.0f           /* done, or yes */
+#define KORVANE_VERSION 1.01f       /* the library's version, returned by Version */
 #define KORVANE_VERSION_TEXT "1.01" /* the same version as text; the build takes it from here */
 
 /* The one signature of every export: text, number, buffer, fourth (never read). */
-typedef float(KORVANE_CALL* korvane_script_function)(const char* text, double number,
-                                                     char* buffer, int fourth);
+typedef float(KORVANE_CALL* korvane_script_function)(const char* text, double number, char* buffer,
+                                                     int fourth);
+
+/* One declaration a line, each with its comment. */
+/* clang-format off */
 
 /* Library frame */
 KORVANE_API float KORVANE_CALL Version(const char* text, double number, char* buffer, int fourth); /* returns KORVANE_VERSION, writes nothing */
@@ -89,6 +92,8 @@ KORVANE_API float KORVANE_CALL Time_Format(const char* text, double number, char
 KORVANE_API float KORVANE_CALL Precision_TimeStamp(const char* text, double number, char* buffer, int fourth); /* UTC time by pattern text */
 KORVANE_API float KORVANE_CALL Start_Counter(const char* text, double number, char* buffer, int fourth);       /* current time in seconds over the buffer */
 KORVANE_API float KORVANE_CALL End_Counter(const char* text, double number, char* buffer, int fourth);         /* seconds since the buffer's start time over the buffer */
+
+/* clang-format on */
 
 #ifdef __cplusplus
 }

@@ -48,8 +48,8 @@ TEST(Concurrency, EightThreadsGetTheSingleThreadedAnswers) {
   std::vector<Answer> expected;
   Caller single;
   for (std::size_t i = 0; i < fixed.size(); ++i) {
-    expected.push_back(single.call(fixed_functions[i], fixed[i].text, fixed[i].number,
-                                   fixed[i].buffer));
+    expected.push_back(
+        single.call(fixed_functions[i], fixed[i].text, fixed[i].number, fixed[i].buffer));
     ASSERT_EQ(check_reference(fixed[i], expected.back()), "");
   }
 

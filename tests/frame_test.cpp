@@ -19,9 +19,9 @@ TEST(Version, AnswersOneOhOneWhateverItIsGivenAndWritesNothing) {
 
 // Every export that writes the buffer does nothing with a null buffer and answers 0.
 TEST(NullPointers, ANullBufferGivesZero) {
-  for (const char* name : {"Sine", "Cosine", "Tangent", "Floor", "Ceil", "Trunc", "Round",
-                           "Exponent", "Power", "Remainder", "Time_Format",
-                           "Precision_TimeStamp", "Start_Counter", "End_Counter"}) {
+  for (const char* name :
+       {"Sine", "Cosine", "Tangent", "Floor", "Ceil", "Trunc", "Round", "Exponent", "Power",
+        "Remainder", "Time_Format", "Precision_TimeStamp", "Start_Counter", "End_Counter"}) {
     const korvane_script_function function = find_export(name);
     ASSERT_NE(function, nullptr);
     EXPECT_EQ(function("3", 45.0, nullptr, 0), 0.0f) << name;
@@ -30,8 +30,8 @@ TEST(NullPointers, ANullBufferGivesZero) {
 }
 
 TEST(NullPointers, ANullTextReadsAsTheEmptyText) {
-  for (const char* name : {"Is_Digit", "Is_Alpha", "Is_Space", "Is_Punct", "Is_AlNum",
-                           "IsSwitchType"}) {
+  for (const char* name :
+       {"Is_Digit", "Is_Alpha", "Is_Space", "Is_Punct", "Is_AlNum", "IsSwitchType"}) {
     EXPECT_EQ(call(name, nullptr).result, 0.0f) << name;
   }
   // Power with an empty base: 0 to the 2 is 0; Remainder of 0 by 3 is 0.

@@ -370,9 +370,7 @@ void check(const Row& row) {
       std::memset(buffer.data(), '0', kCapacity - 1);
       buffer.data()[kCapacity - 1] = '\0';
       break;
-    case Start::kNoNul:
-      std::memset(buffer.data(), '7', kCapacity);
-      break;
+    case Start::kNoNul: std::memset(buffer.data(), '7', kCapacity); break;
     case Start::kEmpty:
       std::memset(buffer.data(), 'e', kCapacity);
       buffer.data()[0] = '\0';

@@ -10,6 +10,7 @@
 
 #if defined(_WIN32)
 #include <windows.h>
+
 #include <psapi.h>
 #else
 #include <malloc.h>
@@ -77,8 +78,8 @@ Usage usage() {
 #if defined(_WIN32)
   PROCESS_MEMORY_COUNTERS_EX counters{};
   counters.cb = sizeof counters;
-  GetProcessMemoryInfo(GetCurrentProcess(),
-                       reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters);
+  GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                       sizeof counters);
   DWORD handles = 0;
   GetProcessHandleCount(GetCurrentProcess(), &handles);
   return {static_cast<std::int64_t>(counters.PrivateUsage), static_cast<std::int64_t>(handles)};

@@ -30,19 +30,19 @@ INSTANTIATE_TEST_SUITE_P(
     Examples, CharacterClass,
     testing::Values(
         ClassCase{"Is_Digit", "", 0}, ClassCase{"Is_Alpha", "", 0}, ClassCase{"Is_Space", "", 0},
-        ClassCase{"Is_Punct", "", 0}, ClassCase{"Is_AlNum", "", 0},
-        ClassCase{"Is_Digit", "42", 1}, ClassCase{"Is_Digit", "007", 1},
-        ClassCase{"Is_Digit", "-5", 0}, ClassCase{"Is_Digit", "3.5", 0},
-        ClassCase{"Is_Digit", "12a", 0}, ClassCase{"Is_Digit", "12 ", 0},
-        ClassCase{"Is_Digit", "a12", 0}, ClassCase{"Is_Alpha", "Hello", 1},
-        ClassCase{"Is_Alpha", "Hello World", 0}, ClassCase{"Is_Alpha", "zZ", 1},
-        ClassCase{"Is_Space", " ", 1}, ClassCase{"Is_Space", "\t\n", 1},
-        ClassCase{"Is_Space", "\r", 1}, ClassCase{"Is_Space", "\v\f", 1},
-        ClassCase{"Is_Space", " x ", 0}, ClassCase{"Is_Punct", ".,;:!?", 1},
-        ClassCase{"Is_Punct", "()[]{}", 1}, ClassCase{"Is_Punct", "!\"#$%&'*+-/<=>@\\^_`|~", 1},
-        ClassCase{"Is_Punct", ". ,", 0}, ClassCase{"Is_Punct", ".a", 0},
-        ClassCase{"Is_AlNum", "abc123", 1}, ClassCase{"Is_AlNum", "abc 123", 0},
-        ClassCase{"Is_AlNum", "abc_123", 0}, ClassCase{"Is_AlNum", "_abc", 0},
+        ClassCase{"Is_Punct", "", 0}, ClassCase{"Is_AlNum", "", 0}, ClassCase{"Is_Digit", "42", 1},
+        ClassCase{"Is_Digit", "007", 1}, ClassCase{"Is_Digit", "-5", 0},
+        ClassCase{"Is_Digit", "3.5", 0}, ClassCase{"Is_Digit", "12a", 0},
+        ClassCase{"Is_Digit", "12 ", 0}, ClassCase{"Is_Digit", "a12", 0},
+        ClassCase{"Is_Alpha", "Hello", 1}, ClassCase{"Is_Alpha", "Hello World", 0},
+        ClassCase{"Is_Alpha", "zZ", 1}, ClassCase{"Is_Space", " ", 1},
+        ClassCase{"Is_Space", "\t\n", 1}, ClassCase{"Is_Space", "\r", 1},
+        ClassCase{"Is_Space", "\v\f", 1}, ClassCase{"Is_Space", " x ", 0},
+        ClassCase{"Is_Punct", ".,;:!?", 1}, ClassCase{"Is_Punct", "()[]{}", 1},
+        ClassCase{"Is_Punct", "!\"#$%&'*+-/<=>@\\^_`|~", 1}, ClassCase{"Is_Punct", ". ,", 0},
+        ClassCase{"Is_Punct", ".a", 0}, ClassCase{"Is_AlNum", "abc123", 1},
+        ClassCase{"Is_AlNum", "abc 123", 0}, ClassCase{"Is_AlNum", "abc_123", 0},
+        ClassCase{"Is_AlNum", "_abc", 0},
         // Bytes 0x80-0xFF are in no class, even where the host's locale calls them letters.
         ClassCase{"Is_Alpha", "caf\xE9", 0}, ClassCase{"Is_Alpha", "\xC4", 0},
         ClassCase{"Is_AlNum", "\xB2", 0}, ClassCase{"Is_Digit", "\xB9", 0},
@@ -99,8 +99,8 @@ TEST(SwitchItems, OnlyTheExactPathMatches) {
       c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     }
     const std::vector<std::string> near_misses = {
-        " " + path, path + " ", path + "x", path.substr(0, path.size() - 1), upper,
-        path + '\n', "1" + path};
+        " " + path, path + " ",  path + "x", path.substr(0, path.size() - 1),
+        upper,      path + '\n', "1" + path};
     for (const std::string& miss : near_misses) {
       if (!in_table(miss)) {
         EXPECT_EQ(call("IsSwitchType", miss.c_str()).result, 0.0f) << '"' << miss << '"';

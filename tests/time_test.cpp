@@ -44,8 +44,8 @@ int to_int(const std::string& digits) {
 TEST(TimeFormat, TheDefaultPatternNamesTheTwelveHourTime) {
   const auto [text, parts] = same_second("Time_Format", nullptr, "Time_Format", "%I:%M%p");
   EXPECT_EQ(text.result, 1.0f);
-  EXPECT_TRUE(std::regex_match(text.buffer, std::regex(
-                  "The current time is : (0[1-9]|1[0-2]):[0-5][0-9](AM|PM)\\.")))
+  EXPECT_TRUE(std::regex_match(
+      text.buffer, std::regex("The current time is : (0[1-9]|1[0-2]):[0-5][0-9](AM|PM)\\.")))
       << text.buffer;
   EXPECT_EQ(text.buffer, "The current time is : " + parts.buffer + ".");
 }
@@ -58,13 +58,14 @@ TEST(TimeFormat, AnEmptyPatternWritesTheEmptyText) {
 
 // Both exports differ only in the zone: local time is UTC moved by the zone's offset.
 TEST(TimeFormat, LocalTimeIsUtcMovedByTheZoneOffset) {
-  const auto [local, utc] = same_second("Time_Format", "%Y %j %H %M %z", "Precision_TimeStamp",
-                                        "%Y %j %H %M %z");
+  const auto [local, utc] =
+      same_second("Time_Format", "%Y %j %H %M %z", "Precision_TimeStamp", "%Y %j %H %M %z");
   ASSERT_TRUE(std::regex_match(local.buffer, std::regex("\\d{4} \\d{3} \\d\\d \\d\\d [-+]\\d{4}")))
       << local.buffer;
   const std::string offset = local.buffer.substr(local.buffer.size() - 5);
   const int sign = offset[0] == '-' ? -1 : 1;
-  const int offset_minutes = sign * (to_int(offset.substr(1, 2)) * 60 + to_int(offset.substr(3, 2)));
+  const int offset_minutes =
+      sign * (to_int(offset.substr(1, 2)) * 60 + to_int(offset.substr(3, 2)));
   auto minutes = [](const std::string& text) {
     // Minutes since an arbitrary origin: year, day of year, hour, minute.
     const int year = to_int(text.substr(0, 4));
@@ -87,8 +88,9 @@ TEST(TimeFormat, TheZoneComesFromTheEnvironment) {
 
 TEST(TimeFormat, CompositeConversionsAgreeWithTheirParts) {
   const char* pattern = "%c|%x|%X|%D|%F|%T|%r|%R|%h|%Ec|%EY|%Oy";
-  const char* parts = "%a %b %e %H:%M:%S %Y|%m/%d/%y|%H:%M:%S|%m/%d/%y|%Y-%m-%d|%H:%M:%S|"
-                      "%I:%M:%S %p|%H:%M|%b|%a %b %e %H:%M:%S %Y|%Y|%y";
+  const char* parts =
+      "%a %b %e %H:%M:%S %Y|%m/%d/%y|%H:%M:%S|%m/%d/%y|%Y-%m-%d|%H:%M:%S|"
+      "%I:%M:%S %p|%H:%M|%b|%a %b %e %H:%M:%S %Y|%Y|%y";
   for (const char* name : {"Time_Format", "Precision_TimeStamp"}) {
     const auto [whole, pieces] = same_second(name, pattern, name, parts);
     EXPECT_EQ(whole.buffer, pieces.buffer) << name;
@@ -100,16 +102,16 @@ TEST(TimeFormat, NamesAreTheCLocalesWhateverTheHostsLocale) {
   EXPECT_TRUE(std::regex_match(
       names.buffer,
       std::regex("(Sun|Mon|Tue|Wed|Thu|Fri|Sat)\\|(Sun|Mon|Tues|Wednes|Thurs|Fri|Satur)day\\|"
-                  "(Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec)\\|"
-                  "(January|February|March|April|May|June|July|August|September|October|"
-                  "November|December)\\|(AM|PM)")))
+                 "(Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec)\\|"
+                 "(January|February|March|April|May|June|July|August|September|October|"
+                 "November|December)\\|(AM|PM)")))
       << names.buffer;
   EXPECT_EQ(names.buffer.substr(0, 3), names.buffer.substr(4, 3));
 }
 
 TEST(TimeFormat, InvalidConversionsAreCopiedAsTheyStand) {
-  const auto [outcome, year] = same_second("Precision_TimeStamp", "%q|%Ez|%Od|%E%y|%5Y|%",
-                                           "Precision_TimeStamp", "%d|%y");
+  const auto [outcome, year] =
+      same_second("Precision_TimeStamp", "%q|%Ez|%Od|%E%y|%5Y|%", "Precision_TimeStamp", "%d|%y");
   EXPECT_EQ(outcome.result, 1.0f);
   const std::string day = year.buffer.substr(0, 2);
   const std::string yy = year.buffer.substr(3, 2);
@@ -133,8 +135,8 @@ TEST(TimeFormat, OutputOfMoreThan254CharactersLeavesTheEmptyText) {
 }
 
 TEST(PrecisionTimeStamp, HasOneSecondResolution) {
-  const auto [first, second] = same_second("Precision_TimeStamp", "%H:%M:%S",
-                                           "Precision_TimeStamp", "%H:%M:%S");
+  const auto [first, second] =
+      same_second("Precision_TimeStamp", "%H:%M:%S", "Precision_TimeStamp", "%H:%M:%S");
   EXPECT_EQ(first.buffer, second.buffer);
 }
 
@@ -189,7 +191,7 @@ TEST(EndCounter, WritesTheSecondsSinceTheStartTime) {
   const std::vector<Case> cases = {
       {std::to_string(t - 100), 100},
       {" \t+" + std::to_string(t - 5) + "xyz", 5},
-      {std::to_string(t + 60), -60},              // the clock went back
+      {std::to_string(t + 60), -60},                     // the clock went back
       {std::to_string(t - 4102444800LL), 4102444800LL},  // a start time past 2038 works too
   };
   for (const Case& c : cases) {

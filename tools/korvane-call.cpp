@@ -62,10 +62,10 @@ double parse_number(const std::string& word) {
     digits.remove_prefix(2);
   }
   double value = 0.0;
-  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value,
-                                            format);
-  if (digits.empty() || digits.front() == '-' || digits.front() == '+' ||
-      error != std::errc() || end != digits.data() + digits.size()) {
+  const auto [end, error] =
+      std::from_chars(digits.data(), digits.data() + digits.size(), value, format);
+  if (digits.empty() || digits.front() == '-' || digits.front() == '+' || error != std::errc() ||
+      end != digits.data() + digits.size()) {
     throw UsageError("not a number: '" + word + "'");
   }
   return negative ? -value : value;

@@ -82,8 +82,8 @@ extern "C" KORVANE_API float KORVANE_CALL Power(const char* text, double number,
   return deliver(std::pow(korvane::read_number(korvane::text_argument(text)), number), buffer);
 }
 
-extern "C" KORVANE_API float KORVANE_CALL Remainder(const char* text, double number,
-                                                    char* buffer, int) {
+extern "C" KORVANE_API float KORVANE_CALL Remainder(const char* text, double number, char* buffer,
+                                                    int) {
   return deliver(std::remainder(korvane::read_number(korvane::text_argument(text)),
                                 korvane::through_single(number)),
                  buffer);

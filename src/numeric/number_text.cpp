@@ -23,8 +23,7 @@ namespace {
 bool is_c_space(char c) noexcept { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 bool is_digit(char c, bool hex) noexcept {
-  return (c >= '0' && c <= '9') ||
-         (hex && ((c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')));
+  return (c >= '0' && c <= '9') || (hex && ((c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')));
 }
 
 // Length of the digits, point and exponent at the start of `text` that form a number: at least
@@ -123,8 +122,7 @@ double read_number(std::string_view text) noexcept {
   std::string_view rest = text.substr(i);
   bool hex = false;
   if (rest.size() > 2 && rest[0] == '0' && (rest[1] == 'x' || rest[1] == 'X') &&
-      (is_digit(rest[2], true) ||
-       (rest[2] == '.' && rest.size() > 3 && is_digit(rest[3], true)))) {
+      (is_digit(rest[2], true) || (rest[2] == '.' && rest.size() > 3 && is_digit(rest[3], true)))) {
     hex = true;
     rest.remove_prefix(2);
   }

@@ -21,9 +21,9 @@ std::int64_t days_from_civil(std::int64_t year, unsigned month, unsigned day) no
 std::int64_t now_seconds() noexcept { return static_cast<std::int64_t>(std::time(nullptr)); }
 
 std::int64_t seconds_from_fields(const std::tm& fields) noexcept {
-  const std::int64_t days =
-      days_from_civil(static_cast<std::int64_t>(fields.tm_year) + 1900,
-                      static_cast<unsigned>(fields.tm_mon + 1), static_cast<unsigned>(fields.tm_mday));
+  const std::int64_t days = days_from_civil(static_cast<std::int64_t>(fields.tm_year) + 1900,
+                                            static_cast<unsigned>(fields.tm_mon + 1),
+                                            static_cast<unsigned>(fields.tm_mday));
   return days * 86400 + fields.tm_hour * 3600 + fields.tm_min * 60 + fields.tm_sec;
 }
 
@@ -40,11 +40,13 @@ ZonedTime utc_time(std::int64_t seconds) noexcept {
   const auto day_of_era = static_cast<unsigned>(shifted - era * 146097);
   const unsigned year_of_era =
       (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
-  const unsigned day_of_year = day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
+  const unsigned day_of_year =
+      day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
   const unsigned mp = (5 * day_of_year + 2) / 153;
   const unsigned day = day_of_year - (153 * mp + 2) / 5 + 1;
   const unsigned month = mp < 10 ? mp + 3 : mp - 9;
-  const std::int64_t year = static_cast<std::int64_t>(year_of_era) + era * 400 + (month <= 2 ? 1 : 0);
+  const std::int64_t year =
+      static_cast<std::int64_t>(year_of_era) + era * 400 + (month <= 2 ? 1 : 0);
 
   ZonedTime out;
   std::tm& f = out.fields;

@@ -25,7 +25,8 @@ float deliver_time(std::string_view pattern, const ZonedTime& time, char* buffer
 float deliver_integer(std::int64_t value, char* buffer) noexcept {
   char text[24];
   const auto end = std::to_chars(text, text + sizeof text, value).ptr;
-  return result(overwrite_buffer(buffer, std::string_view(text, static_cast<std::size_t>(end - text))));
+  return result(
+      overwrite_buffer(buffer, std::string_view(text, static_cast<std::size_t>(end - text))));
 }
 
 // A start time as atoi reads it (white space, a sign, decimal digits), in 64 bits. Nothing
@@ -52,9 +53,9 @@ std::optional<std::int64_t> read_start_time(std::string_view text) noexcept {
 
 using korvane::kFalse;
 
-extern "C" KORVANE_API float KORVANE_CALL Time_Format(const char* text, double, char* buffer,
-                                                      int) {
-  const std::string_view pattern = text == nullptr ? korvane::kDefaultPattern : std::string_view(text);
+extern "C" KORVANE_API float KORVANE_CALL Time_Format(const char* text, double, char* buffer, int) {
+  const std::string_view pattern =
+      text == nullptr ? korvane::kDefaultPattern : std::string_view(text);
   korvane::ZonedTime time;
   const bool converted = korvane::local_time(korvane::now_seconds(), time);
   return korvane::deliver_time(converted ? pattern : std::string_view(), time, buffer);

@@ -1,6 +1,7 @@
 // The desktop tests' platform side on Windows: the clipboard filled with SetClipboardData, and
 // message boxes found by caption and answered with BM_CLICK.
 #include <windows.h>
+
 #include <shlobj.h>
 
 #include <gtest/gtest.h>

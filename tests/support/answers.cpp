@@ -41,9 +41,9 @@ std::tm utc_fields(std::int64_t seconds) {
 // The C locale's names, written out so that the host's locale cannot change them.
 constexpr const char* kWeekdays[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
                                      "Thursday", "Friday", "Saturday"};
-constexpr const char* kMonths[] = {"January", "February", "March",     "April",
-                                   "May",     "June",     "July",      "August",
-                                   "September", "October", "November", "December"};
+constexpr const char* kMonths[] = {"January",   "February", "March",    "April",
+                                   "May",       "June",     "July",     "August",
+                                   "September", "October",  "November", "December"};
 
 // `value` in decimal with at least `width` digits, by to_chars: no locale is consulted, so
 // that a host changing its locale on another thread cannot disturb the check.

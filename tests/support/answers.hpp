@@ -13,7 +13,7 @@ namespace korvane::test {
 // A call whose answer depends on its arguments alone.
 struct FixedCall {
   const char* name;
-  const char* text;    // null: a null text argument
+  const char* text;  // null: a null text argument
   double number;
   const char* buffer;  // the buffer's text before the call
   int every = 1;       // made in every `every`-th round only: for slow calls (starting a process)

@@ -23,8 +23,7 @@ struct Outcome {
 // Calls `name` with a buffer of exactly KORVANE_BUFFER_CAPACITY bytes holding `buffer` (cut to
 // fit), followed by guard bytes. Fails the test when the call wrote past the capacity or left
 // no NUL within it.
-Outcome call(const char* name, const char* text, double number = 0.0,
-             std::string_view buffer = {});
+Outcome call(const char* name, const char* text, double number = 0.0, std::string_view buffer = {});
 
 // Loads a fresh handle of the library under test, calls `name` and unloads it again.
 Outcome call_in_fresh_load(const char* name, const char* text, double number);

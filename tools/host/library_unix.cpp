@@ -36,7 +36,7 @@ std::string library_beside_program() {
   const std::string beside = directory + "korvanelib.so";
   const std::string installed = directory + "../lib/korvanelib.so";
   return access(beside.c_str(), F_OK) != 0 && access(installed.c_str(), F_OK) == 0 ? installed
-                                                                                    : beside;
+                                                                                   : beside;
 }
 
 }  // namespace korvane::host
