@@ -22,6 +22,8 @@
 #include <string_view>
 #include <vector>
 
+#include "fuzz_input.hpp"
+
 namespace {
 
 constexpr std::size_t kCapacity = KORVANE_BUFFER_CAPACITY;
@@ -127,18 +129,7 @@ bool all_digits(std::string_view text, bool allow_sign) {
   return true;
 }
 
-struct Input {
-  const std::uint8_t* data;
-  std::size_t size;
-
-  std::uint8_t byte() {
-    if (size == 0) {
-      return 0;
-    }
-    --size;
-    return *data++;
-  }
-};
+using Input = korvane::fuzz::FuzzInput;
 
 }  // namespace
 

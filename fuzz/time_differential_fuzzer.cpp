@@ -17,6 +17,7 @@
 #include <string>
 #include <string_view>
 
+#include "fuzz_input.hpp"
 #include "time/clock.hpp"
 #include "time/time_pattern.hpp"
 
@@ -31,29 +32,7 @@ constexpr const char* kConversions[] = {
     "%OM", "%OS", "%Ou", "%OU", "%OV", "%Ow", "%OW", "%Oy"};
 constexpr std::size_t kConversionCount = sizeof kConversions / sizeof kConversions[0];
 
-struct Input {
-  const std::uint8_t* data;
-  std::size_t size;
-
-  std::uint8_t byte() {
-    if (size == 0) {
-      return 0;
-    }
-    --size;
-    return *data++;
-  }
-  std::uint64_t bits(int bytes) {
-    std::uint64_t value = 0;
-    for (int i = 0; i < bytes; ++i) {
-      value = value << 8U | byte();
-    }
-    return value;
-  }
-  // A value in [low, high].
-  int in_range(int low, int high) {
-    return low + static_cast<int>(bits(4) % static_cast<std::uint64_t>(high - low + 1));
-  }
-};
+using Input = korvane::fuzz::FuzzInput;
 
 [[noreturn]] void fail(const char* what, const std::string& pattern) {
   std::fprintf(stderr, "%s (pattern \"%s\")\n", what, pattern.c_str());

@@ -11,12 +11,6 @@
 namespace korvane::test {
 namespace {
 
-#define SKIP_WITHOUT_DISPLAY()                                                   \
-  if (!has_display()) {                                                          \
-    GTEST_SKIP() << "DISPLAY is not set: message boxes need a display (run the " \
-                    "tests through scripts/with-xvfb)";                          \
-  }
-
 #define SKIP_WITHOUT_CLIPBOARD()                                                        \
   if (!clipboard_available()) {                                                         \
     GTEST_SKIP() << "DISPLAY is not set: the clipboard needs a display (run the tests " \

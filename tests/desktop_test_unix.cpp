@@ -67,12 +67,6 @@ class IgnoredSigchld {
   struct sigaction old_ {};
 };
 
-#define SKIP_WITHOUT_DISPLAY()                                                              \
-  if (!has_display()) {                                                                     \
-    GTEST_SKIP() << "DISPLAY is not set: this test needs a display (run the tests through " \
-                    "scripts/with-xvfb)";                                                   \
-  }
-
 // True when the test program has no child process, running or unreaped.
 bool has_no_children() {
   int status = 0;

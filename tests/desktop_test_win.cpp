@@ -16,12 +16,6 @@
 namespace korvane::test {
 namespace {
 
-#define SKIP_WITHOUT_DISPLAY()                                                   \
-  if (!has_display()) {                                                          \
-    GTEST_SKIP() << "DISPLAY is not set: message boxes need a display (run the " \
-                    "tests through scripts/with-xvfb)";                          \
-  }
-
 TEST(MessageBoxLook, InformationBoxHasOkAndTheInformationIcon) {
   SKIP_WITHOUT_DISPLAY();
   auto answer = answer_box(kInfoCaption, Press::kOk);

@@ -17,6 +17,13 @@ inline constexpr const char* kWarningCaption = "DLL received Message";
 // Whether a display is there to show message boxes on (DISPLAY is set).
 bool has_display();
 
+// Skips the running test, saying why, when there is no display.
+#define SKIP_WITHOUT_DISPLAY()                                                              \
+  if (!::korvane::test::has_display()) {                                                    \
+    GTEST_SKIP() << "DISPLAY is not set: this test needs a display (run the tests through " \
+                    "scripts/with-xvfb)";                                                   \
+  }
+
 // Whether the test can fill the clipboard: Linux needs a display for it, Windows does not.
 bool clipboard_available();
 
