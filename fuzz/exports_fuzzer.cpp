@@ -12,12 +12,12 @@
 #include <locale.h>
 #include <cctype>
 #include <cerrno>
-#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -111,11 +111,9 @@ double math_value(std::string_view name, const char* text, double number) {
   return std::remainder(base, divisor);
 }
 
-std::int64_t now_seconds() {
-  return std::chrono::duration_cast<std::chrono::seconds>(
-             std::chrono::system_clock::now().time_since_epoch())
-      .count();
-}
+// The calendar clock the time exports read: time(), which may trail the precise clock by a tick
+// at a second's turn.
+std::int64_t now_seconds() { return static_cast<std::int64_t>(std::time(nullptr)); }
 
 bool all_digits(std::string_view text, bool allow_sign) {
   if (allow_sign && !text.empty() && text.front() == '-') {
