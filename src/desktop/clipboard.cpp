@@ -22,14 +22,12 @@ float append_from_clipboard(char* buffer, bool (*append)(BufferWriter&)) {
 }  // namespace
 }  // namespace korvane
 
-extern "C" KORVANE_API float KORVANE_CALL Get_ClipBoard_Text(const char*, double, char* buffer,
-                                                             int) {
+KORVANE_EXPORT(Get_ClipBoard_Text) {
   return korvane::guarded(
       [&] { return korvane::append_from_clipboard(buffer, korvane::append_clipboard_text); });
 }
 
-extern "C" KORVANE_API float KORVANE_CALL Get_ClipBoard_Files(const char*, double, char* buffer,
-                                                              int) {
+KORVANE_EXPORT(Get_ClipBoard_Files) {
   return korvane::guarded(
       [&] { return korvane::append_from_clipboard(buffer, korvane::append_clipboard_files); });
 }

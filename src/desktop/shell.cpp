@@ -8,17 +8,15 @@
 #include "frame/buffer.hpp"
 #include "frame/export.hpp"
 
-using korvane::kFalse;
-using korvane::kTrue;
-
 // Opens the text through the desktop. 0 for a null or empty text and when the desktop could
 // not start opening it; it never waits for what it opened.
-extern "C" KORVANE_API float KORVANE_CALL OpenURL(const char* text, double, char*, int) {
+KORVANE_EXPORT(OpenURL) {
   return korvane::guarded([&] {
-    if (text == nullptr || *text == '\0') {
-      return kFalse;
+    const char* target = korvane::text_argument(text);
+    if (*target == '\0') {
+      return korvane::kFalse;
     }
-    return korvane::result(korvane::open_with_shell(text));
+    return korvane::result(korvane::open_with_shell(target));
   });
 }
 
@@ -27,15 +25,14 @@ extern "C" KORVANE_API float KORVANE_CALL OpenURL(const char* text, double, char
 // the buffer is full, so the command never stalls on a full pipe; each piece is appended up to
 // its first NUL. 0, with the command line left in the buffer, only when the command cannot be
 // started (or the buffer holds no command line).
-extern "C" KORVANE_API float KORVANE_CALL ShellExecuteCapture(const char*, double, char* buffer,
-                                                              int) {
+KORVANE_EXPORT(ShellExecuteCapture) {
   return korvane::guarded([&] {
     if (!korvane::buffer_text(buffer)) {
-      return kFalse;
+      return korvane::kFalse;
     }
     const std::optional<korvane::CommandPipe> pipe = korvane::start_command(buffer);
     if (!pipe) {
-      return kFalse;
+      return korvane::kFalse;
     }
     korvane::BufferWriter out = korvane::BufferWriter::overwrite(buffer);
     char block[4096];
@@ -45,6 +42,6 @@ extern "C" KORVANE_API float KORVANE_CALL ShellExecuteCapture(const char*, doubl
       }
     }
     korvane::finish_command(*pipe);
-    return kTrue;
+    return korvane::kTrue;
   });
 }

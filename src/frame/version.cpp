@@ -1,5 +1,3 @@
 #include "frame/export.hpp"
 
-extern "C" KORVANE_API float KORVANE_CALL Version(const char*, double, char*, int) {
-  return KORVANE_VERSION;
-}
+KORVANE_EXPORT(Version) { return KORVANE_VERSION; }

@@ -42,49 +42,29 @@ double through_single(double value) noexcept {
 }  // namespace
 }  // namespace korvane
 
-using korvane::deliver;
-using korvane::radians;
+KORVANE_EXPORT(Sine) { return korvane::deliver(std::sin(korvane::radians(number)), buffer); }
 
-extern "C" KORVANE_API float KORVANE_CALL Sine(const char*, double number, char* buffer, int) {
-  return deliver(std::sin(radians(number)), buffer);
+KORVANE_EXPORT(Cosine) { return korvane::deliver(std::cos(korvane::radians(number)), buffer); }
+
+KORVANE_EXPORT(Tangent) { return korvane::deliver(std::tan(korvane::radians(number)), buffer); }
+
+KORVANE_EXPORT(Floor) { return korvane::deliver(std::floor(number), buffer); }
+
+KORVANE_EXPORT(Ceil) { return korvane::deliver(std::ceil(number), buffer); }
+
+KORVANE_EXPORT(Trunc) { return korvane::deliver(std::trunc(number), buffer); }
+
+KORVANE_EXPORT(Round) { return korvane::deliver(std::round(number), buffer); }
+
+KORVANE_EXPORT(Exponent) { return korvane::deliver(std::exp(number), buffer); }
+
+KORVANE_EXPORT(Power) {
+  return korvane::deliver(std::pow(korvane::read_number(korvane::text_argument(text)), number),
+                          buffer);
 }
 
-extern "C" KORVANE_API float KORVANE_CALL Cosine(const char*, double number, char* buffer, int) {
-  return deliver(std::cos(radians(number)), buffer);
-}
-
-extern "C" KORVANE_API float KORVANE_CALL Tangent(const char*, double number, char* buffer, int) {
-  return deliver(std::tan(radians(number)), buffer);
-}
-
-extern "C" KORVANE_API float KORVANE_CALL Floor(const char*, double number, char* buffer, int) {
-  return deliver(std::floor(number), buffer);
-}
-
-extern "C" KORVANE_API float KORVANE_CALL Ceil(const char*, double number, char* buffer, int) {
-  return deliver(std::ceil(number), buffer);
-}
-
-extern "C" KORVANE_API float KORVANE_CALL Trunc(const char*, double number, char* buffer, int) {
-  return deliver(std::trunc(number), buffer);
-}
-
-extern "C" KORVANE_API float KORVANE_CALL Round(const char*, double number, char* buffer, int) {
-  return deliver(std::round(number), buffer);
-}
-
-extern "C" KORVANE_API float KORVANE_CALL Exponent(const char*, double number, char* buffer, int) {
-  return deliver(std::exp(number), buffer);
-}
-
-extern "C" KORVANE_API float KORVANE_CALL Power(const char* text, double number, char* buffer,
-                                                int) {
-  return deliver(std::pow(korvane::read_number(korvane::text_argument(text)), number), buffer);
-}
-
-extern "C" KORVANE_API float KORVANE_CALL Remainder(const char* text, double number, char* buffer,
-                                                    int) {
-  return deliver(std::remainder(korvane::read_number(korvane::text_argument(text)),
-                                korvane::through_single(number)),
-                 buffer);
+KORVANE_EXPORT(Remainder) {
+  return korvane::deliver(std::remainder(korvane::read_number(korvane::text_argument(text)),
+                                         korvane::through_single(number)),
+                          buffer);
 }

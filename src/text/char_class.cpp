@@ -38,14 +38,11 @@ constexpr std::array<std::uint8_t, 256> make_class_table() {
 constexpr std::array<std::uint8_t, 256> kClassTable = make_class_table();
 static_assert(kClassTable[0] == 0, "the terminating NUL must end every scan");
 
-// 1 when the text is not empty and every byte is in one of `classes`, else 0. One pass over the
-// text: the terminating NUL is in no class, so the scan stops at it or at the first byte outside
-// the classes, whichever comes first.
+// 1 when the text (never null) is not empty and every byte is in one of `classes`, else 0. One pass
+// over the text: the terminating NUL is in no class, so the scan stops at it or at the first byte
+// outside the classes, whichever comes first.
 template <std::uint8_t kClasses>
 float every_byte_in(const char* text) noexcept {
-  if (text == nullptr) {
-    return kFalse;
-  }
   const auto* byte = reinterpret_cast<const unsigned char*>(text);
   while ((kClassTable[*byte] & kClasses) != 0) {
     ++byte;
@@ -56,24 +53,22 @@ float every_byte_in(const char* text) noexcept {
 }  // namespace
 }  // namespace korvane
 
-using korvane::every_byte_in;
-
-extern "C" KORVANE_API float KORVANE_CALL Is_Digit(const char* text, double, char*, int) {
-  return every_byte_in<korvane::kDigit>(text);
+KORVANE_EXPORT(Is_Digit) {
+  return korvane::every_byte_in<korvane::kDigit>(korvane::text_argument(text));
 }
 
-extern "C" KORVANE_API float KORVANE_CALL Is_Alpha(const char* text, double, char*, int) {
-  return every_byte_in<korvane::kAlpha>(text);
+KORVANE_EXPORT(Is_Alpha) {
+  return korvane::every_byte_in<korvane::kAlpha>(korvane::text_argument(text));
 }
 
-extern "C" KORVANE_API float KORVANE_CALL Is_Space(const char* text, double, char*, int) {
-  return every_byte_in<korvane::kSpace>(text);
+KORVANE_EXPORT(Is_Space) {
+  return korvane::every_byte_in<korvane::kSpace>(korvane::text_argument(text));
 }
 
-extern "C" KORVANE_API float KORVANE_CALL Is_Punct(const char* text, double, char*, int) {
-  return every_byte_in<korvane::kPunct>(text);
+KORVANE_EXPORT(Is_Punct) {
+  return korvane::every_byte_in<korvane::kPunct>(korvane::text_argument(text));
 }
 
-extern "C" KORVANE_API float KORVANE_CALL Is_AlNum(const char* text, double, char*, int) {
-  return every_byte_in<korvane::kAlpha | korvane::kDigit>(text);
+KORVANE_EXPORT(Is_AlNum) {
+  return korvane::every_byte_in<korvane::kAlpha | korvane::kDigit>(korvane::text_argument(text));
 }

@@ -35,6 +35,4 @@ bool is_switch_item(const char* text) noexcept {
 }  // namespace
 }  // namespace korvane
 
-extern "C" KORVANE_API float KORVANE_CALL IsSwitchType(const char* text, double, char*, int) {
-  return korvane::result(korvane::is_switch_item(text));
-}
+KORVANE_EXPORT(IsSwitchType) { return korvane::result(korvane::is_switch_item(text)); }

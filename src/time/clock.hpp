@@ -1,5 +1,5 @@
 // The clock and its conversions to broken-down time. The platform supplies local time and the
-// zone's name (clock_unix.cpp, clock_win.cpp); the rest is portable (clock.cpp).
+// zone's name (clock_linux.cpp, clock_win.cpp); the rest is portable (clock.cpp).
 #pragma once
 
 #include <cstdint>

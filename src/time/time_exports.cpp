@@ -51,9 +51,7 @@ std::optional<std::int64_t> read_start_time(std::string_view text) noexcept {
 }  // namespace
 }  // namespace korvane
 
-using korvane::kFalse;
-
-extern "C" KORVANE_API float KORVANE_CALL Time_Format(const char* text, double, char* buffer, int) {
+KORVANE_EXPORT(Time_Format) {
   const std::string_view pattern =
       text == nullptr ? korvane::kDefaultPattern : std::string_view(text);
   korvane::ZonedTime time;
@@ -61,27 +59,24 @@ extern "C" KORVANE_API float KORVANE_CALL Time_Format(const char* text, double, 
   return korvane::deliver_time(converted ? pattern : std::string_view(), time, buffer);
 }
 
-extern "C" KORVANE_API float KORVANE_CALL Precision_TimeStamp(const char* text, double,
-                                                              char* buffer, int) {
+KORVANE_EXPORT(Precision_TimeStamp) {
   return korvane::deliver_time(korvane::text_argument(text),
                                korvane::utc_time(korvane::now_seconds()), buffer);
 }
 
-extern "C" KORVANE_API float KORVANE_CALL Start_Counter(const char*, double, char* buffer, int) {
-  return korvane::deliver_integer(korvane::now_seconds(), buffer);
-}
+KORVANE_EXPORT(Start_Counter) { return korvane::deliver_integer(korvane::now_seconds(), buffer); }
 
-extern "C" KORVANE_API float KORVANE_CALL End_Counter(const char*, double, char* buffer, int) {
-  const std::optional<std::string_view> text = korvane::buffer_text(buffer);
-  if (!text) {
-    return kFalse;
+KORVANE_EXPORT(End_Counter) {
+  const std::optional<std::string_view> start_text = korvane::buffer_text(buffer);
+  if (!start_text) {
+    return korvane::kFalse;
   }
-  const std::optional<std::int64_t> start = korvane::read_start_time(*text);
+  const std::optional<std::int64_t> start = korvane::read_start_time(*start_text);
   const std::int64_t now = korvane::now_seconds();
   // now - start must fit in 64 bits: start must not lie too far in the past or the future.
   if (!start || (*start < 0 && now > std::numeric_limits<std::int64_t>::max() + *start) ||
       (*start > 0 && now < std::numeric_limits<std::int64_t>::min() + *start)) {
-    return kFalse;
+    return korvane::kFalse;
   }
   return korvane::deliver_integer(now - *start, buffer);
 }

@@ -19,7 +19,7 @@
 #include <thread>
 
 #include "desktop/desktop_support.hpp"
-#include "desktop/desktop_support_unix.hpp"
+#include "desktop/desktop_support_linux.hpp"
 #include "support/calls.hpp"
 
 namespace korvane::test {

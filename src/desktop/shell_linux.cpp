@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "desktop/process_unix.hpp"
+#include "desktop/process_linux.hpp"
 #include "desktop/shell.hpp"
 
 namespace korvane {

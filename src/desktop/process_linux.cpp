@@ -1,4 +1,4 @@
-#include "desktop/process_unix.hpp"
+#include "desktop/process_linux.hpp"
 
 #include <errno.h>
 #include <fcntl.h>

@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "desktop/desktop_support.hpp"
-#include "desktop/desktop_support_unix.hpp"
+#include "desktop/desktop_support_linux.hpp"
 
 namespace korvane::test {
 std::string shell_quote(std::string_view text) {

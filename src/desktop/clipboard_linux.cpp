@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "desktop/clipboard.hpp"
-#include "desktop/process_unix.hpp"
+#include "desktop/process_linux.hpp"
 #include "desktop/uri_list.hpp"
 
 namespace korvane {

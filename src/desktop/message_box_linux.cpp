@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "desktop/message_box.hpp"
-#include "desktop/process_unix.hpp"
+#include "desktop/process_linux.hpp"
 
 namespace korvane {
 namespace {
