@@ -138,10 +138,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool null_text = (flags & 1U) != 0;
   const bool no_nul = (flags & 2U) != 0;  // the buffer holds no NUL within the capacity
   const auto fill = static_cast<char>(in.byte() | (no_nul ? 1U : 0U));
-  std::uint64_t bits = 0;
-  for (int i = 0; i < 8; ++i) {
-    bits = bits << 8U | in.byte();
-  }
+  const std::uint64_t bits = in.big_endian(8);
   double number = 0.0;
   std::memcpy(&number, &bits, sizeof number);
   // The rest: the text up to its first NUL, then the buffer's starting bytes.

@@ -49,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if ((in.byte() & 1U) == 0) {
     // A calendar time whose year fits an int (about two billion years either way).
     const auto seconds =
-        static_cast<std::int64_t>(in.bits(8)) % std::int64_t{60'000'000'000'000'000};
+        static_cast<std::int64_t>(in.big_endian(8)) % std::int64_t{60'000'000'000'000'000};
     time = korvane::utc_time(seconds);
     const auto c_seconds = static_cast<std::time_t>(seconds);
     std::tm c{};
@@ -69,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     t.tm_hour = in.in_range(0, 23);
     t.tm_mday = in.in_range(1, 31);
     t.tm_mon = in.in_range(0, 11);
-    t.tm_year = static_cast<int>(static_cast<std::uint32_t>(in.bits(4)));
+    t.tm_year = static_cast<int>(static_cast<std::uint32_t>(in.big_endian(4)));
     if (t.tm_year > std::numeric_limits<int>::max() - 1901) {
       t.tm_year -= 1901;
     }

@@ -7,24 +7,11 @@
 #include <cstring>
 #include <string_view>
 
+#include "fuzz_input.hpp"
 #include "time/clock.hpp"
 #include "time/time_pattern.hpp"
 
 namespace {
-
-struct Input {
-  const std::uint8_t* data;
-  std::size_t size;
-
-  std::uint64_t bits(int bytes) {
-    std::uint64_t value = 0;
-    for (int i = 0; i < bytes && size > 0; ++i, --size) {
-      value = value << 8U | *data++;
-    }
-    return value;
-  }
-  int any_int() { return static_cast<int>(static_cast<std::uint32_t>(bits(4))); }
-};
 
 [[noreturn]] void fail(const char* what) {
   std::fprintf(stderr, "%s\n", what);
@@ -34,7 +21,7 @@ struct Input {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  Input in{data, size};
+  korvane::fuzz::FuzzInput in{data, size};
   korvane::ZonedTime time;
   std::tm& t = time.fields;
   t.tm_sec = in.any_int();
@@ -46,11 +33,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   t.tm_wday = in.any_int();
   t.tm_yday = in.any_int();
   t.tm_isdst = in.any_int();
-  time.utc_offset_seconds = static_cast<std::int64_t>(in.bits(8));
+  time.utc_offset_seconds = static_cast<std::int64_t>(in.big_endian(8));
   // The zone name: up to 63 bytes and its NUL.
-  const std::size_t name_length = in.bits(1) % sizeof time.zone_name;
+  const std::size_t name_length = in.big_endian(1) % sizeof time.zone_name;
   for (std::size_t i = 0; i < name_length; ++i) {
-    time.zone_name[i] = static_cast<char>(in.bits(1) | 1U);
+    time.zone_name[i] = static_cast<char>(in.big_endian(1) | 1U);
   }
   time.zone_name[name_length] = '\0';
   const std::string_view pattern(reinterpret_cast<const char*>(in.data), in.size);

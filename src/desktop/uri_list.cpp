@@ -1,30 +1,20 @@
 #include "desktop/uri_list.hpp"
 
+#include "frame/c_locale.hpp"
+
 namespace korvane {
 namespace {
-
-char lower(char c) noexcept { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool equal_ignoring_case(std::string_view a, std::string_view b) noexcept {
   if (a.size() != b.size()) {
     return false;
   }
   for (std::size_t i = 0; i < a.size(); ++i) {
-    if (lower(a[i]) != lower(b[i])) {
+    if (c_lower(a[i]) != c_lower(b[i])) {
       return false;
     }
   }
   return true;
-}
-
-int hex_value(char c) noexcept {
-  if (c >= '0' && c <= '9') {
-    return c - '0';
-  }
-  if (lower(c) >= 'a' && lower(c) <= 'f') {
-    return lower(c) - 'a' + 10;
-  }
-  return -1;
 }
 
 }  // namespace
@@ -56,9 +46,9 @@ bool file_uri_path(std::string_view uri, std::string& path) {
   path.reserve(uri.size());
   for (std::size_t i = 0; i < uri.size(); ++i) {
     char c = uri[i];
-    if (c == '%' && i + 2 < uri.size() && hex_value(uri[i + 1]) >= 0 &&
-        hex_value(uri[i + 2]) >= 0) {
-      c = static_cast<char>(hex_value(uri[i + 1]) * 16 + hex_value(uri[i + 2]));
+    if (c == '%' && i + 2 < uri.size() && c_hex_value(uri[i + 1]) >= 0 &&
+        c_hex_value(uri[i + 2]) >= 0) {
+      c = static_cast<char>(c_hex_value(uri[i + 1]) * 16 + c_hex_value(uri[i + 2]));
       i += 2;
     }
     // Neither can stand in a path that is handed on as one line of text.

@@ -36,9 +36,6 @@ class BufferWriter {
   // No byte can be added any more.
   [[nodiscard]] bool full() const noexcept { return end_ + 1 >= kBufferCapacity; }
 
-  // Length of the text in the buffer.
-  [[nodiscard]] std::size_t size() const noexcept { return end_; }
-
  private:
   friend bool overwrite_buffer(char* buffer, std::string_view text) noexcept;
 

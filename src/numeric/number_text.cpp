@@ -1,5 +1,7 @@
 #include "numeric/number_text.hpp"
 
+#include "frame/c_locale.hpp"
+
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -20,11 +22,7 @@ std::size_t format_fixed6(double value, char* out) noexcept {
 
 namespace {
 
-bool is_c_space(char c) noexcept { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
-bool is_digit(char c, bool hex) noexcept {
-  return (c >= '0' && c <= '9') || (hex && ((c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')));
-}
+bool is_digit(char c, bool hex) noexcept { return hex ? c_hex_value(c) >= 0 : is_c_digit(c); }
 
 // Length of the digits, point and exponent at the start of `text` that form a number: at least
 // one digit, and an exponent only when a digit follows its marker and optional sign. Zero when
@@ -52,8 +50,8 @@ std::size_t number_length(std::string_view text, bool hex) noexcept {
     if (e < text.size() && (text[e] == '+' || text[e] == '-')) {
       ++e;
     }
-    if (e < text.size() && text[e] >= '0' && text[e] <= '9') {
-      while (e < text.size() && text[e] >= '0' && text[e] <= '9') {
+    if (e < text.size() && is_c_digit(text[e])) {
+      while (e < text.size() && is_c_digit(text[e])) {
         ++e;
       }
       i = e;
@@ -95,7 +93,7 @@ bool magnitude_overflows(std::string_view digits, bool hex) noexcept {
       negative_exponent = digits[i] == '-';
       ++i;
     }
-    for (; i < digits.size() && digits[i] >= '0' && digits[i] <= '9'; ++i) {
+    for (; i < digits.size() && is_c_digit(digits[i]); ++i) {
       if (exponent < 1'000'000'000) {
         exponent = exponent * 10 + (digits[i] - '0');
       }

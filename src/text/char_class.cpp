@@ -1,6 +1,7 @@
 // Is_Digit, Is_Alpha, Is_Space, Is_Punct, Is_AlNum: does every byte of the text belong to one
 // character class? The classes are those of the "C" locale, decided by byte ranges so that the
 // host's locale never changes an answer; bytes 0x80-0xFF belong to no class.
+#include "frame/c_locale.hpp"
 #include "frame/export.hpp"
 
 #include <array>
@@ -20,14 +21,15 @@ enum Class : std::uint8_t {
 constexpr std::array<std::uint8_t, 256> make_class_table() {
   std::array<std::uint8_t, 256> table{};
   for (unsigned byte = 0; byte < 128; ++byte) {
+    const auto c = static_cast<char>(byte);
     std::uint8_t classes = 0;
-    if (byte >= '0' && byte <= '9') {
+    if (is_c_digit(c)) {
       classes = kDigit;
-    } else if ((byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z')) {
+    } else if (is_c_alpha(c)) {
       classes = kAlpha;
-    } else if (byte == ' ' || (byte >= '\t' && byte <= '\r')) {
+    } else if (is_c_space(c)) {
       classes = kSpace;
-    } else if (byte > ' ' && byte < 0x7F) {
+    } else if (is_c_punct(c)) {
       classes = kPunct;
     }
     table[byte] = classes;

@@ -1,6 +1,7 @@
 // IsSwitchType: is the text the path of one of the host's switch-type interface items?
 // A linear scan of the compiled-in table in table order, exact byte comparison, first match
 // wins; a text whose first byte is a decimal digit is never looked up.
+#include "frame/c_locale.hpp"
 #include "frame/export.hpp"
 
 #include <string_view>
@@ -24,15 +25,18 @@ constexpr std::string_view kSwitchItems[] = {
   return false;
 }
 
+// `text` is never null.
 bool is_switch_item(const char* text) noexcept {
   // The digit test needs only the first byte: it comes before the text's length is taken.
-  if (text != nullptr && *text >= '0' && *text <= '9') {
+  if (is_c_digit(*text)) {
     return false;
   }
-  return in_table(text_argument(text));
+  return in_table(text);
 }
 
 }  // namespace
 }  // namespace korvane
 
-KORVANE_EXPORT(IsSwitchType) { return korvane::result(korvane::is_switch_item(text)); }
+KORVANE_EXPORT(IsSwitchType) {
+  return korvane::result(korvane::is_switch_item(korvane::text_argument(text)));
+}

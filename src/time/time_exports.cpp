@@ -1,5 +1,6 @@
 // Time_Format, Precision_TimeStamp, Start_Counter, End_Counter.
 #include "frame/buffer.hpp"
+#include "frame/c_locale.hpp"
 #include "frame/export.hpp"
 #include "time/clock.hpp"
 #include "time/time_pattern.hpp"
@@ -33,7 +34,7 @@ float deliver_integer(std::int64_t value, char* buffer) noexcept {
 // when there are no digits or the number is out of range.
 std::optional<std::int64_t> read_start_time(std::string_view text) noexcept {
   std::size_t i = 0;
-  while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) {
+  while (i < text.size() && is_c_space(text[i])) {
     ++i;
   }
   // from_chars takes a '-' but not a '+'.

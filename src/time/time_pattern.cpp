@@ -74,9 +74,9 @@ bool is_leap(std::int64_t year) noexcept {
   return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
 }
 
-// Index (0-6) of a weekday or month field clamped to its table, so that no field can index
-// outside it.
-int clamp(int value, int count) noexcept { return value < 0 || value >= count ? 0 : value; }
+// A weekday or month field as an index into its table of `count` names: a field outside the
+// table's range reads as 0 (Sunday, January), so that no field can index outside it.
+int name_index(int value, int count) noexcept { return value < 0 || value >= count ? 0 : value; }
 
 // ISO 8601 week-based year and week number (weeks start on Monday; week 1 holds January 4).
 // Field arithmetic here and below is done in 64 bits, so that no field value can overflow it.
@@ -113,11 +113,11 @@ bool convert(char c, char modifier, const ZonedTime& time, Output& out) noexcept
     return false;
   }
   switch (c) {
-    case 'a': out.text(std::string_view(kWeekdays[clamp(t.tm_wday, 7)], 3)); break;
-    case 'A': out.text(kWeekdays[clamp(t.tm_wday, 7)]); break;
+    case 'a': out.text(std::string_view(kWeekdays[name_index(t.tm_wday, 7)], 3)); break;
+    case 'A': out.text(kWeekdays[name_index(t.tm_wday, 7)]); break;
     case 'b':
-    case 'h': out.text(std::string_view(kMonths[clamp(t.tm_mon, 12)], 3)); break;
-    case 'B': out.text(kMonths[clamp(t.tm_mon, 12)]); break;
+    case 'h': out.text(std::string_view(kMonths[name_index(t.tm_mon, 12)], 3)); break;
+    case 'B': out.text(kMonths[name_index(t.tm_mon, 12)]); break;
     case 'c': format("%a %b %e %H:%M:%S %Y", time, out); break;
     case 'C': out.number(floor_div(full_year(t), 100), 2); break;
     case 'd': out.number(t.tm_mday, 2); break;
