@@ -3,7 +3,9 @@
 
 namespace korvane {
 
-// The information box's caption (with its question mark) and the Yes/No box's caption.
+// The information box's caption (with its question mark) and the Yes/No box's caption. Scripts
+// and the people who use them know the boxes by these exact texts: the question-like caption
+// belongs to the box with the single OK button, and the space before its "?" stays.
 inline constexpr const char* kInformationCaption = "Confirm Warning Message ?";
 inline constexpr const char* kQuestionCaption = "DLL received Message";
 

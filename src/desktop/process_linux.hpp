@@ -1,5 +1,10 @@
 // Starting the desktop's helper programs on Linux: posix_spawn with an argument vector, no
 // descriptor of the host passed on, and every child waited for.
+//
+// popen and system are declined: they pass every descriptor the host left open to the child,
+// keep the host's blocked and ignored signals in it, lose the child's status in a host that
+// ignores SIGCHLD, and read every argument through a shell. posix_spawn avoids each of these
+// (and copies no page tables of a large host).
 #pragma once
 
 #include <sys/types.h>

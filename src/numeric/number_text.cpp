@@ -106,6 +106,10 @@ bool magnitude_overflows(std::string_view digits, bool hex) noexcept {
 
 }  // namespace
 
+// The C grammar read by our own code around from_chars. strtod is declined because it reads by
+// the host's locale (a German host's decimal comma makes "2.5" read as 2), and its locale-free
+// forms are not portable (strtod_l on Linux, _strtod_l on Windows, with different rules for
+// hexadecimal text and overflow).
 double read_number(std::string_view text) noexcept {
   std::size_t i = 0;
   while (i < text.size() && is_c_space(text[i])) {

@@ -6,7 +6,9 @@ namespace korvane {
 namespace {
 
 // Days from 1970-01-01 to year-month-day in the proleptic Gregorian calendar, and back
-// (H. Hinnant's civil calendar algorithms).
+// (H. Hinnant's civil calendar algorithms). Our own arithmetic rather than the standard's
+// calendars: std::chrono::year stops at +-32,767 and the runtimes' gmtime at platform limits
+// (the Windows runtime's at year 3000), while the clock is a 64-bit second count.
 std::int64_t days_from_civil(std::int64_t year, unsigned month, unsigned day) noexcept {
   year -= month <= 2 ? 1 : 0;
   const std::int64_t era = (year >= 0 ? year : year - 399) / 400;

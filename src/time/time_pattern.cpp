@@ -1,3 +1,8 @@
+// The library's own strftime. The C runtime's is declined on purpose: it names days and months
+// in the host's locale (German names in a German host), the Windows runtime ends the whole
+// process over a conversion it does not know (its invalid-parameter handler), and the two
+// platforms disagree on %C, %g, %G and others for some years. Here every conversion has one
+// spelling, the "C" locale's, on both platforms.
 #include "time/time_pattern.hpp"
 
 #include <cstdint>
