@@ -79,12 +79,11 @@ DD two_prod(double a, double b) noexcept {
   return {p, ((x.hi * y.hi - p) + x.hi * y.lo + x.lo * y.hi) + x.lo * y.lo};
 }
 DD neg(DD a) noexcept { return {-a.hi, -a.lo}; }
+// The error of a sum is within a few units of 2^-106 of |a| + |b|; every sum below either has
+// no cancellation or has its bound stated in terms of the summands' magnitudes.
 DD add(DD a, DD b) noexcept {
   DD s = two_sum(a.hi, b.hi);
-  const DD t = two_sum(a.lo, b.lo);
-  s.lo += t.hi;
-  s = fast_two_sum(s.hi, s.lo);
-  s.lo += t.lo;
+  s.lo += a.lo + b.lo;
   return fast_two_sum(s.hi, s.lo);
 }
 DD add(DD a, double b) noexcept { return add(a, DD{b, 0.0}); }
