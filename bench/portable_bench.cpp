@@ -220,6 +220,11 @@ void register_portable(const host::Library& library) {
   add_pair(library, "Power", "Power/2^10", bare_power, {"2", 10.0});
   add_pair(library, "Power", "Power/1.0001^1000", bare_power, {"1.0001", 1000.0});
   add_pair(library, "Remainder", "Remainder/1e6%0.3", bare_remainder, {"1000000", 0.3});
+  // Inputs that the fast path cannot decide: the multi-precision slow path's cost.
+  add_pair(library, "Sine", "Hard/Sine/1e22 (huge angle)", bare_sine, {nullptr, 1e22});
+  add_pair(library, "Power", "Hard/Power/10^23 (exact tie)", bare_power, {"10", 23.0});
+  add_pair(library, "Exponent", "Hard/Exponent/2^-53 (near a midpoint)", bare_exponent,
+           {nullptr, 0x1p-53});
 
   add_pair(library, "Time_Format", "Time_Format/default", bare_time_format, {nullptr});
   add_pair(library, "Time_Format", "Time_Format/date-time", bare_time_format,

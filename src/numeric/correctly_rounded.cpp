@@ -1,0 +1,770 @@
+// Correctly rounded sin, cos, tan, exp and pow, and the exact floor, ceil, trunc, round and
+// remainder.
+//
+// The platform's math library is declined on purpose: Windows' C runtime gives plainly wrong
+// digits (sin of huge angles, pow of large results, round of 0.49999999999999994), and no two
+// platforms' libraries agree in every last digit. The one answer every platform can give is the
+// correctly rounded one, so it is computed here with nothing but exact integer arithmetic and
+// IEEE double operations (+, -, *, /, each correctly rounded on every x86-64 compiler; the
+// build turns off contraction into fused multiply-adds).
+//
+// Each function has a fast path: a double-double evaluation (about 100 bits) with a stated bound
+// on its error, then a rounding test: when the approximation minus and plus the bound round to
+// the same double, that double is the correctly rounded value. Otherwise (rarely, about once in
+// 2^30 random inputs, and for huge angles) the slow path evaluates the function in the
+// fixed-point arithmetic of multiprecision.hpp at 192, 384 and 768 fraction bits (Ziv's
+// strategy), each time with a proven error bound. An input that even 768 bits cannot decide is
+// an exact midpoint between two doubles (pow's exact cases such as 10^23; no transcendental
+// value comes that close to one): it is rounded to even.
+#include "numeric/correctly_rounded.hpp"
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <iterator>
+#include <limits>
+#include <optional>
+
+#include "numeric/math_tables.hpp"
+#include "numeric/multiprecision.hpp"
+
+namespace korvane::cr {
+namespace {
+
+using tables::DoubleDouble;
+using DD = DoubleDouble;
+
+// ---------------------------------------------------------------------------------------------
+// Doubles as bits.
+
+std::uint64_t bits_of(double x) noexcept { return std::bit_cast<std::uint64_t>(x); }
+double from_bits(std::uint64_t b) noexcept { return std::bit_cast<double>(b); }
+double magnitude(double x) noexcept { return from_bits(bits_of(x) & ~(std::uint64_t{1} << 63)); }
+bool is_nan(double x) noexcept { return bits_of(magnitude(x)) > 0x7FF0000000000000ULL; }
+bool is_inf(double x) noexcept { return bits_of(magnitude(x)) == bits_of(HUGE_VAL); }
+bool sign_bit(double x) noexcept { return (bits_of(x) >> 63) != 0; }
+double with_sign(double x, bool negative) noexcept {
+  return negative ? -magnitude(x) : magnitude(x);
+}
+// 2^e for -1022 <= e <= 1023.
+double power_of_two(int e) noexcept {
+  return from_bits(static_cast<std::uint64_t>(e + 1023) << 52);
+}
+
+// Rounds to the nearest integer (ties to even) for |x| < 2^51.
+double nearest_integer(double x) noexcept { return (x + 0x1.8p52) - 0x1.8p52; }
+
+// ---------------------------------------------------------------------------------------------
+// Double-double arithmetic (Dekker, Knuth): every product and sum is exact or carries a relative
+// error of a few units of 2^-106.
+
+DD two_sum(double a, double b) noexcept {
+  const double s = a + b;
+  const double bb = s - a;
+  return {s, (a - (s - bb)) + (b - bb)};
+}
+DD fast_two_sum(double a, double b) noexcept {  // |a| >= |b|
+  const double s = a + b;
+  return {s, b - (s - a)};
+}
+DD split(double a) noexcept {
+  const double c = 134217729.0 * a;
+  const double hi = c - (c - a);
+  return {hi, a - hi};
+}
+DD two_prod(double a, double b) noexcept {
+  const double p = a * b;
+  const DD x = split(a);
+  const DD y = split(b);
+  return {p, ((x.hi * y.hi - p) + x.hi * y.lo + x.lo * y.hi) + x.lo * y.lo};
+}
+DD neg(DD a) noexcept { return {-a.hi, -a.lo}; }
+// The error of a sum is within a few units of 2^-106 of |a| + |b|; every sum below either has
+// no cancellation or has its bound stated in terms of the summands' magnitudes.
+DD add(DD a, DD b) noexcept {
+  DD s = two_sum(a.hi, b.hi);
+  s.lo += a.lo + b.lo;
+  return fast_two_sum(s.hi, s.lo);
+}
+DD add(DD a, double b) noexcept { return add(a, DD{b, 0.0}); }
+DD mul(DD a, DD b) noexcept {
+  DD p = two_prod(a.hi, b.hi);
+  p.lo += a.hi * b.lo + a.lo * b.hi;
+  return fast_two_sum(p.hi, p.lo);
+}
+DD mul(DD a, double b) noexcept {
+  DD p = two_prod(a.hi, b);
+  p.lo += a.lo * b;
+  return fast_two_sum(p.hi, p.lo);
+}
+DD div(DD a, DD b) noexcept {
+  const double q1 = a.hi / b.hi;
+  const DD r = add(a, neg(mul(b, q1)));
+  const double q2 = r.hi / b.hi;
+  const DD r2 = add(r, neg(mul(b, q2)));
+  return add(fast_two_sum(q1, q2), r2.hi / b.hi);
+}
+
+// The rounding test: y approximates a value within `error` (absolute). Returns the correctly
+// rounded double of the value when y - error and y + error round alike. hi + t is rounded
+// correctly and is monotonic in t; the bound is widened so that rounding lo ± error cannot
+// narrow the interval.
+std::optional<double> decide(DD y, double error) noexcept {
+  const double e = error + 0x1p-50 * (magnitude(y.lo) + error);
+  const double low = y.hi + (y.lo - e);
+  const double high = y.hi + (y.lo + e);
+  if (low == high) {
+    return low;
+  }
+  return std::nullopt;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Fast paths.
+
+// e^z for a double-double z with |z.hi| <= 708 and an absolute error of z up to z_error.
+// exp(z) = 2^m * 2^(j/64) * exp(r), r = z - k ln2/64, |r| <= ln2/128 + tiny.
+std::optional<double> exp_fast(DD z, double z_error) noexcept {
+  using tables::kLn2Over64Pieces;
+  const double kd = nearest_integer(z.hi * tables::k64OverLn2);
+  const int k = static_cast<int>(kd);
+  // kd * piece 0 is exact (16 + 36 bits) and z.hi - it is exact (Sterbenz).
+  DD r = two_sum(z.hi - kd * kLn2Over64Pieces[0], z.lo);
+  r = add(r, neg(two_prod(kd, kLn2Over64Pieces[1])));
+  r = add(r, -kd * kLn2Over64Pieces[2]);
+  const double rh = r.hi;
+  // 1/120 + r/720 + ... + r^6/11! in doubles: r^5 times it is below 2^-44, so its rounding
+  // errors stay below 2^-96.
+  double q = tables::kInverseFactorial[11].hi;
+  for (int n = 10; n >= 5; --n) {
+    q = tables::kInverseFactorial[n].hi + rh * q;
+  }
+  DD s = add(tables::kInverseFactorial[4], rh * q);
+  s = add(tables::kInverseFactorial[3], mul(s, r));
+  s = add(tables::kInverseFactorial[2], mul(s, r));
+  s = add(DD{1.0, 0.0}, mul(s, r));
+  s = mul(s, r);  // e^r - 1, within 2^-95 (truncation after r^11: 2^-119)
+  const DD t = tables::kExp2Table[k & 63];
+  const DD y = add(t, mul(t, s));
+  // Bound: 2^-92 relative for the evaluation, plus z's error (e^z's relative sensitivity is 1).
+  const double error = magnitude(y.hi) * (0x1p-92 + z_error * 1.001);
+  const std::optional<double> rounded = decide(y, error);
+  if (!rounded) {
+    return std::nullopt;
+  }
+  return *rounded * power_of_two(k >> 6);  // a normal result: scaling is exact
+}
+
+// log(x) for a finite x > 0, with an absolute error bound.
+struct LogResult {
+  DD value;
+  double error;
+};
+LogResult log_fast(double x) noexcept {
+  int e = 0;
+  if (x < 0x1p-1022) {
+    x *= 0x1p54;
+    e = -54;
+  }
+  const std::uint64_t b = bits_of(x);
+  e += static_cast<int>(b >> 52) - 1023;
+  double m = from_bits((b & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1023} << 52));
+  if (m > 0x1.6a09e667f3bcdp0) {  // keep m within [sqrt(1/2), sqrt(2)]
+    m *= 0.5;
+    ++e;
+  }
+  const int i = static_cast<int>(nearest_integer((m - 1.0) * 128.0));
+  const tables::LogEntry& entry = tables::kLogTable[i + 38];
+  // r = m c - 1 exactly: the product as a double-double, p - 1 exact (Sterbenz).
+  const DD p = two_prod(m, entry.c);
+  const DD r = two_sum(p.hi - 1.0, p.lo);
+  const double rh = r.hi;
+  // log(1 + r) = r * (1 - r/2 + r^2/3 - ... ); |r| < 2^-7.7. The tail from r^6/7 on in doubles.
+  double q = 0.0;
+  for (int n = 15; n >= 7; --n) {
+    q = ((n % 2 == 1) ? tables::kInverse[n].hi : -tables::kInverse[n].hi) + rh * q;
+  }
+  DD s = add(neg(tables::kInverse[6]), rh * q);
+  s = add(tables::kInverse[5], mul(s, r));
+  s = add(neg(tables::kInverse[4]), mul(s, r));
+  s = add(tables::kInverse[3], mul(s, r));
+  s = add(DD{-0.5, 0.0}, mul(s, r));
+  s = add(DD{1.0, 0.0}, mul(s, r));
+  const DD log1p = mul(s, r);
+  const double ed = static_cast<double>(e);
+  DD sum = two_sum(ed * tables::kLn2Pieces[0], ed * tables::kLn2Pieces[2]);  // first exact
+  sum = add(sum, two_prod(ed, tables::kLn2Pieces[1]));
+  sum = add(sum, entry.minus_log);
+  sum = add(sum, log1p);
+  const double scale =
+      magnitude(ed) * 0.7 + magnitude(entry.minus_log.hi) + magnitude(log1p.hi) + magnitude(sum.hi);
+  return {sum, scale * 0x1p-97};
+}
+
+// sin and cos of a reduced angle: r (|r| <= pi/4 + tiny) as a double-double.
+struct SinCos {
+  DD sin;
+  DD cos;
+};
+SinCos sincos_reduced(DD r) noexcept {
+  const bool negative = r.hi < 0;
+  if (negative) {
+    r = neg(r);
+  }
+  const int j = static_cast<int>(nearest_integer(r.hi * 256.0));
+  const double a = static_cast<double>(j) * 0x1p-8;
+  const DD b = two_sum(r.hi - a, r.lo);  // r.hi - a exact (Sterbenz)
+  const DD u = mul(b, b);                // |b| <= 2^-9, u <= 2^-18
+  const double uh = u.hi;
+  // sin b = b + b u (-1/6 + u (1/120 - u/5040 + u^2/362880))
+  const double qs = tables::kInverseFactorial[5].hi +
+                    uh * (-tables::kInverseFactorial[7].hi + uh * tables::kInverseFactorial[9].hi);
+  const DD ss = add(neg(tables::kInverseFactorial[3]), uh * qs);
+  const DD sin_b = add(b, mul(mul(b, u), ss));
+  // cos b = 1 + u (-1/2 + u (1/24 - u/720 + u^2/40320))
+  const double qc = uh * (-tables::kInverseFactorial[6].hi + uh * tables::kInverseFactorial[8].hi);
+  const DD sc = add(tables::kInverseFactorial[4], qc);
+  const DD cos_b = add(DD{1.0, 0.0}, mul(u, add(DD{-0.5, 0.0}, mul(u, sc))));
+  SinCos result{sin_b, cos_b};
+  if (j != 0) {
+    const tables::SinCosEntry& entry = tables::kSinCosTable[j];
+    result.sin = add(mul(entry.sin, cos_b), mul(entry.cos, sin_b));
+    result.cos = add(mul(entry.cos, cos_b), neg(mul(entry.sin, sin_b)));
+  }
+  if (negative) {
+    result.sin = neg(result.sin);
+  }
+  return result;
+}
+
+enum class Trig { sin, cos, tan };
+
+// Below this magnitude sin x and tan x round to x and cos x to 1: the terms x^3/6, x^3/3 and
+// x^2/2 stay below a quarter of the last bit.
+constexpr double kTinyAngle = 0x1p-30;
+// Up to here the fast path reduces with a four-piece pi/2 (k < 2^20).
+constexpr double kModerateAngle = 1e6;
+
+std::optional<double> trig_fast(double x, Trig which) noexcept {
+  using tables::kHalfPiPieces;
+  const double kd = nearest_integer(x * tables::kTwoOverPi);
+  const int quadrant = static_cast<int>(static_cast<std::int64_t>(kd) & 3);
+  // r = x - k pi/2: the first two products are exact (20 + 33 bits), the first difference is
+  // exact (Sterbenz), the third product exact as a double-double.
+  DD r = two_sum(x - kd * kHalfPiPieces[0], -kd * kHalfPiPieces[1]);
+  r = add(r, neg(two_prod(kd, kHalfPiPieces[2])));
+  r = add(r, -kd * kHalfPiPieces[3]);
+  // Error of r: the pieces end 2^-176 * k away from pi/2, the additions 2^-104 |r|.
+  const double r_error = magnitude(r.hi) * 0x1p-102 + 0x1p-150;
+  const SinCos sc = sincos_reduced(r);
+  // Each of sin r, cos r is within 2^-96 of its value relative (the table, the products and
+  // the sums), plus r's error.
+  const auto relative = [&](DD v) { return 0x1p-96 + r_error * 1.001 / magnitude(v.hi); };
+  DD value{};
+  double error = 0.0;
+  if (which == Trig::tan) {
+    const DD num = (quadrant & 1) == 0 ? sc.sin : neg(sc.cos);
+    const DD den = (quadrant & 1) == 0 ? sc.cos : sc.sin;
+    value = div(num, den);
+    error = magnitude(value.hi) * (relative(num) + relative(den) + 0x1p-100);
+  } else {
+    const int q = which == Trig::sin ? quadrant : (quadrant + 1) & 3;
+    // sin(r + q pi/2) for q = 0..3: sin r, cos r, -sin r, -cos r.
+    value = (q & 1) == 0 ? sc.sin : sc.cos;
+    if ((q & 2) != 0) {
+      value = neg(value);
+    }
+    error = magnitude(value.hi) * relative(value);
+  }
+  return decide(value, error);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Slow paths: fixed point with n limbs (64 (n - 1) fraction bits), Ziv's loop over n.
+
+constexpr int kPrecisions[] = {4, 7, 13};
+
+mp::Fixed ln2_fixed(int n) noexcept { return mp::from_limbs(0, tables::kLn2Fraction, n); }
+mp::Fixed half_pi_fixed(int n) noexcept { return mp::from_limbs(1, tables::kHalfPiFraction, n); }
+
+// e^z for fixed z (|z| < 800, error z_error ulps): returns the value in [0.7, 1.42] and the
+// power of two k, value * 2^k = e^z, with the error in ulps.
+struct Scaled {
+  mp::Fixed value;
+  double error;
+  int scale;
+};
+Scaled exp_fixed(const mp::Fixed& z, double z_error) noexcept {
+  const int n = z.n;
+  const int k = static_cast<int>(std::nearbyint(mp::approximate(z) / 0.6931471805599453));
+  // r = z - k ln2: ln2's error (1 ulp) times |k| <= 1200.
+  mp::Fixed r = mp::sub(z, mp::mul_int(ln2_fixed(n), k));
+  const double r_error = z_error + std::abs(k) + 1.0;
+  // e^r = (e^(r / 2^8))^(2^8); the Taylor series of e^t for |t| < 2^-9.
+  constexpr int kHalvings = 8;
+  const mp::Fixed t = mp::shift_right(r, kHalvings);
+  mp::Fixed one = mp::zero(n);
+  one.w[n - 1] = 1;
+  mp::Fixed sum = mp::add(one, t);
+  mp::Fixed term = t;
+  int terms = 1;
+  for (std::uint64_t i = 2; !mp::magnitude_below(term, 64 * (n - 1)); ++i) {
+    term = mp::div_int(mp::mul(term, t), i);
+    sum = mp::add(sum, term);
+    ++terms;
+  }
+  // Each term is within 2 ulps; then each squaring at most triples the error plus 1 ulp.
+  double error = 2.0 * terms + 2.0 + r_error / 256.0 * 1.01;
+  for (int i = 0; i < kHalvings; ++i) {
+    sum = mp::mul(sum, sum);
+    error = 3.0 * error + 1.0;
+  }
+  return {sum, error, k};
+}
+
+// log x for a finite x > 0: the fixed value and its error in ulps.
+struct FixedError {
+  mp::Fixed value;
+  double error;
+};
+FixedError log_fixed(double x, int n) noexcept {
+  int e = 0;
+  if (x < 0x1p-1022) {
+    x *= 0x1p54;
+    e = -54;
+  }
+  const std::uint64_t b = bits_of(x);
+  e += static_cast<int>(b >> 52) - 1023;
+  double m = from_bits((b & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1023} << 52));
+  if (m > 0x1.6a09e667f3bcdp0) {
+    m *= 0.5;
+    ++e;
+  }
+  mp::Fixed one = mp::zero(n);
+  one.w[n - 1] = 1;
+  const mp::Fixed mf = mp::from_double(m, n);  // exact
+  // log m = 2 atanh(s), s = (m - 1)/(m + 1), |s| <= 0.1716.
+  const mp::Fixed s = mp::div(mp::sub(mf, one), mp::add(mf, one));
+  const mp::Fixed w = mp::mul(s, s);
+  mp::Fixed sum = s;
+  mp::Fixed power = s;
+  int terms = 1;
+  for (std::uint64_t i = 3; !mp::magnitude_below(power, 64 * (n - 1)); i += 2) {
+    power = mp::mul(power, w);
+    sum = mp::add(sum, mp::div_int(power, i));
+    ++terms;
+  }
+  mp::Fixed result = mp::add(mp::shift_left(sum, 1), mp::mul_int(ln2_fixed(n), e));
+  return {result, 8.0 * terms + 8.0 + std::abs(e)};
+}
+
+double pow_slow(double x, double y) noexcept {  // x > 0 finite, x != 1, y finite, |y log x| < 800
+  const std::uint64_t yb = bits_of(y);
+  const int biased = static_cast<int>((yb >> 52) & 0x7FF);
+  std::uint64_t my = yb & ((std::uint64_t{1} << 52) - 1);
+  int ey = biased - 1075;
+  if (biased == 0) {
+    ey = -1074;
+  } else {
+    my |= std::uint64_t{1} << 52;
+  }
+  // Trailing zeros out, so that |my * log x| stays below 2^63 when ey < 0.
+  while ((my & 1U) == 0) {
+    my >>= 1;
+    ++ey;
+  }
+  for (std::size_t level = 0; level < std::size(kPrecisions); ++level) {
+    const int n = kPrecisions[level];
+    const FixedError log = log_fixed(x, n);
+    // z = my * log * 2^ey.
+    mp::Fixed z = mp::mul_int(log.value, static_cast<std::int64_t>(my));
+    double z_error = log.error * static_cast<double>(my);
+    if (ey > 0) {
+      z = mp::shift_left(z, ey);
+      z_error = z_error * std::ldexp(1.0, ey);
+    } else if (ey < 0) {
+      const int shift = -ey < 64 * (n - 1) ? -ey : 64 * (n - 1) - 1;
+      z = -ey < 64 * (n - 1) ? mp::shift_right(z, shift) : mp::zero(n);
+      z_error = z_error * std::ldexp(1.0, ey) + 1.0;
+    }
+    if (y < 0) {
+      z = mp::negate(z);
+    }
+    const Scaled e = exp_fixed(z, z_error);
+    const bool last = level + 1 == std::size(kPrecisions);
+    if (const auto rounded = mp::round_interval(e.value, e.error, e.scale, last)) {
+      return *rounded;
+    }
+  }
+  return 0.0;  // not reached: the last level always answers
+}
+
+double exp_slow(double x) noexcept {  // |x| < 800
+  for (std::size_t level = 0; level < std::size(kPrecisions); ++level) {
+    const int n = kPrecisions[level];
+    const Scaled e = exp_fixed(mp::from_double(x, n), 1.0);
+    const bool last = level + 1 == std::size(kPrecisions);
+    if (const auto rounded = mp::round_interval(e.value, e.error, e.scale, last)) {
+      return *rounded;
+    }
+  }
+  return 0.0;
+}
+
+// x * 2/pi reduced: the quadrant (mod 4) and the angle r = f pi/2, |f| <= 1/2, with the error
+// of r in ulps.
+struct Reduced {
+  int quadrant;
+  mp::Fixed r;
+  double error;
+};
+Reduced reduce_fixed(double x, int n) noexcept {
+  const std::uint64_t xb = bits_of(x);
+  const int biased = static_cast<int>((xb >> 52) & 0x7FF);
+  std::uint64_t mx = xb & ((std::uint64_t{1} << 52) - 1);
+  int ex = biased - 1075;
+  if (biased == 0) {
+    ex = -1074;
+  } else {
+    mx |= std::uint64_t{1} << 52;
+  }
+  // x 2/pi = mx sum_i b_i 2^(ex - i). Bits with ex - i >= 2 add multiples of 4: skip them.
+  const int first = ex - 1 > 1 ? ex - 1 : 1;
+  const int fraction = 64 * (n - 1);
+  // Enough bits that the rest adds under a quarter ulp: through bit ex + fraction + 56.
+  const int last = ex + fraction + 56;
+  const int count = last - first + 1;
+  const int limbs = (count + 63) / 64 + 1;
+  std::uint64_t window[2 * mp::kMaxLimbs + 4] = {};
+  mp::fraction_window(tables::kTwoOverPiBits, 36, first, window, limbs);
+  // The window is the integer W of bits first .. first + 64 limbs - 1; x 2/pi (mod 4) is
+  // mx W 2^(ex - (first + 64 limbs - 1)). Multiply by mx, then take bits as a fixed number.
+  std::uint64_t product[2 * mp::kMaxLimbs + 5] = {};
+  std::uint64_t carry = 0;
+  for (int i = 0; i < limbs; ++i) {
+    const mp::u128 t = static_cast<mp::u128>(window[i]) * mx + carry;
+    product[i] = static_cast<std::uint64_t>(t);
+    carry = static_cast<std::uint64_t>(t >> 64);
+  }
+  product[limbs] = carry;
+  // Bit j of the product has weight 2^(ex - first - 64 limbs + 1 + j); fixed bit k (0-based
+  // from the fraction's bottom) has weight 2^(k - fraction).
+  const int offset = ex - first - 64 * limbs + 1 + fraction;  // fixed bit = j + offset
+  mp::Fixed f = mp::zero(n);
+  for (int k = 0; k < 64 * n; ++k) {
+    const int j = k - offset;
+    if (j >= 0 && j < 64 * (limbs + 1) && ((product[j / 64] >> (j % 64)) & 1U) != 0) {
+      f.w[k / 64] |= std::uint64_t{1} << (k % 64);
+    }
+  }
+  f.w[n - 1] &= 3U;  // integer part mod 4
+  int quadrant = static_cast<int>(f.w[n - 1]);
+  f.w[n - 1] = 0;
+  if ((f.w[n - 2] >> 63) != 0) {  // fraction >= 1/2: f - 1, next quadrant
+    f.w[n - 1] = ~std::uint64_t{0};
+    quadrant = (quadrant + 1) & 3;
+  }
+  if (x < 0) {
+    f = mp::negate(f);
+    quadrant = (4 - quadrant) & 3;
+  }
+  const mp::Fixed r = mp::mul(f, half_pi_fixed(n));
+  return {quadrant, r, 4.0};
+}
+
+// sin r and cos r by their Taylor series, |r| <= 0.8, with errors in ulps.
+void sincos_fixed(const mp::Fixed& r, mp::Fixed& sin_r, mp::Fixed& cos_r, double& error) noexcept {
+  const int n = r.n;
+  const mp::Fixed w = mp::mul(r, r);
+  mp::Fixed one = mp::zero(n);
+  one.w[n - 1] = 1;
+  sin_r = r;
+  cos_r = one;
+  mp::Fixed term = r;  // r^i / i!
+  mp::Fixed cos_term = one;
+  int terms = 0;
+  const int fraction = 64 * (n - 1);
+  for (std::uint64_t i = 2;
+       !mp::magnitude_below(term, fraction) || !mp::magnitude_below(cos_term, fraction); i += 2) {
+    cos_term = mp::negate(mp::div_int(mp::div_int(mp::mul(cos_term, w), i - 1), i));
+    term = mp::negate(mp::div_int(mp::div_int(mp::mul(term, w), i), i + 1));
+    cos_r = mp::add(cos_r, cos_term);
+    sin_r = mp::add(sin_r, term);
+    ++terms;
+  }
+  error = 4.0 * terms + 4.0;
+}
+
+double trig_slow(double x, Trig which) noexcept {
+  for (std::size_t level = 0; level < std::size(kPrecisions); ++level) {
+    const int n = kPrecisions[level];
+    const Reduced reduced = reduce_fixed(x, n);
+    mp::Fixed s = mp::zero(n);
+    mp::Fixed c = mp::zero(n);
+    double series_error = 0.0;
+    sincos_fixed(reduced.r, s, c, series_error);
+    const double error = series_error + reduced.error * 1.01;
+    mp::Fixed value = mp::zero(n);
+    double value_error = error;
+    if (which == Trig::tan) {
+      const bool odd = (reduced.quadrant & 1) != 0;
+      const mp::Fixed num = odd ? mp::negate(c) : s;
+      const mp::Fixed den = odd ? s : c;
+      value = mp::div(num, den);
+      // |a/b - a'/b'| <= (ea + |a/b| eb) / (|b| - eb), in ulps.
+      const double ulp = std::ldexp(1.0, -64 * (n - 1));
+      const double den_magnitude = std::fabs(mp::approximate(den)) - 2.0 * error * ulp;
+      if (!(den_magnitude > 0)) {
+        continue;
+      }
+      const double quotient = std::fabs(mp::approximate(value)) + 1.0;
+      value_error = (error + quotient * error) / den_magnitude * 1.01 + 2.0;
+    } else {
+      const int q = which == Trig::sin ? reduced.quadrant : (reduced.quadrant + 1) & 3;
+      value = (q & 1) == 0 ? s : c;
+      if ((q & 2) != 0) {
+        value = mp::negate(value);
+      }
+    }
+    const bool last = level + 1 == std::size(kPrecisions);
+    if (const auto rounded = mp::round_interval(value, value_error, 0, last)) {
+      return *rounded;
+    }
+  }
+  return 0.0;
+}
+
+double trig(double x, Trig which) noexcept {
+  if (is_nan(x)) {
+    return x;
+  }
+  if (is_inf(x)) {
+    return created_nan();
+  }
+  if (magnitude(x) < kTinyAngle) {
+    return which == Trig::cos ? 1.0 : x;
+  }
+  if (magnitude(x) < kModerateAngle) {
+    if (const auto fast = trig_fast(x, which)) {
+      return *fast;
+    }
+  }
+  return trig_slow(x, which);
+}
+
+bool is_integer(double y) noexcept { return trunc(y) == y; }
+bool is_odd_integer(double y) noexcept {
+  if (magnitude(y) >= 0x1p53 || !is_integer(y)) {
+    return false;
+  }
+  return (static_cast<std::int64_t>(y) & 1) != 0;
+}
+
+// Overflow and underflow thresholds of e^z: above log(2^1024 - 2^970) the result rounds to an
+// infinity; below log(2^-1075) to zero.
+constexpr double kExpOverflow = 709.7827128933841;
+constexpr double kExpUnderflow = -745.1332191019412;
+
+}  // namespace
+
+double created_nan() noexcept { return from_bits(0x7FF8000000000000ULL); }
+
+double sin(double x) noexcept { return trig(x, Trig::sin); }
+double cos(double x) noexcept { return trig(x, Trig::cos); }
+double tan(double x) noexcept { return trig(x, Trig::tan); }
+
+double exp(double x) noexcept {
+  if (is_nan(x)) {
+    return x;
+  }
+  if (x > 710.0) {
+    return HUGE_VAL;
+  }
+  if (x < -746.0) {
+    return 0.0;
+  }
+  if (magnitude(x) <= 708.0) {
+    if (const auto fast = exp_fast(DD{x, 0.0}, 0.0)) {
+      return *fast;
+    }
+  }
+  return exp_slow(x);
+}
+
+double pow(double x, double y) noexcept {
+  if (y == 0.0 || x == 1.0) {
+    return 1.0;
+  }
+  if (is_nan(x)) {
+    return x;
+  }
+  if (is_nan(y)) {
+    return y;
+  }
+  const bool odd = is_odd_integer(y);
+  const bool negative_result = sign_bit(x) && odd;
+  if (x == 0.0) {
+    const double result = y < 0 ? HUGE_VAL : 0.0;
+    return with_sign(result, negative_result);
+  }
+  if (is_inf(y)) {
+    if (x == -1.0) {
+      return 1.0;
+    }
+    const bool big = magnitude(x) > 1.0;
+    return (big == (y > 0)) ? HUGE_VAL : 0.0;
+  }
+  if (is_inf(x)) {
+    return with_sign(y < 0 ? 0.0 : HUGE_VAL, negative_result);
+  }
+  if (x < 0 && !is_integer(y)) {
+    return created_nan();
+  }
+  const double base = magnitude(x);
+  if (base == 1.0) {
+    return with_sign(1.0, negative_result);
+  }
+  const LogResult log = log_fast(base);
+  const DD p = two_prod(y, log.value.hi);
+  const DD z = fast_two_sum(p.hi, p.lo + y * log.value.lo);
+  const double z_error = magnitude(y) * log.error + magnitude(z.hi) * 0x1p-100;
+  double result = 0.0;
+  if (z.hi - z_error > kExpOverflow * (1 + 0x1p-40)) {
+    result = HUGE_VAL;
+  } else if (z.hi + z_error < kExpUnderflow * (1 + 0x1p-40)) {
+    result = 0.0;
+  } else {
+    std::optional<double> fast;
+    if (magnitude(z.hi) <= 708.0) {
+      fast = exp_fast(z, z_error);
+    }
+    result = fast ? *fast : pow_slow(base, y);
+  }
+  return with_sign(result, negative_result);
+}
+
+double trunc(double x) noexcept {
+  const std::uint64_t b = bits_of(x);
+  const int e = static_cast<int>((b >> 52) & 0x7FF) - 1023;
+  if (e >= 52) {
+    return x;  // an integer, an infinity or a NaN
+  }
+  if (e < 0) {
+    return with_sign(0.0, sign_bit(x));
+  }
+  const std::uint64_t fraction_mask = (std::uint64_t{1} << (52 - e)) - 1;
+  return from_bits(b & ~fraction_mask);
+}
+
+double floor(double x) noexcept {
+  const double t = trunc(x);
+  return (t != x && x < 0) ? t - 1.0 : t;
+}
+
+double ceil(double x) noexcept {
+  const double t = trunc(x);
+  return (t != x && x > 0) ? t + 1.0 : t;
+}
+
+double round(double x) noexcept {
+  const double t = trunc(x);
+  if (t == x || is_nan(x)) {
+    return x;
+  }
+  // |x| - |t| is exact (both in [0, 2^52), t the integer part of x).
+  return magnitude(x) - magnitude(t) >= 0.5 ? with_sign(magnitude(t) + 1.0, sign_bit(x)) : t;
+}
+
+namespace {
+
+// The exact value a mod b for finite a >= 0, b > 0 (as C's fmod), by integer arithmetic.
+double exact_fmod(double a, double b) noexcept {
+  if (a < b) {
+    return a;
+  }
+  const auto decompose = [](double v, std::uint64_t& mantissa, int& exponent) {
+    const std::uint64_t vb = bits_of(v);
+    const int biased = static_cast<int>(vb >> 52);
+    mantissa = vb & ((std::uint64_t{1} << 52) - 1);
+    exponent = biased - 1075;
+    if (biased == 0) {
+      exponent = -1074;
+    } else {
+      mantissa |= std::uint64_t{1} << 52;
+    }
+  };
+  std::uint64_t ma = 0;
+  std::uint64_t mb = 0;
+  int ea = 0;
+  int eb = 0;
+  decompose(a, ma, ea);
+  decompose(b, mb, eb);
+  std::uint64_t r = 0;
+  int e = 0;
+  if (ea >= eb) {
+    // (ma 2^(ea - eb) mod mb) 2^eb, eleven bits at a time (mb < 2^53).
+    r = ma % mb;
+    for (int d = ea - eb; d > 0;) {
+      const int step = d < 11 ? d : 11;
+      r = (r << step) % mb;
+      d -= step;
+    }
+    e = eb;
+  } else {
+    // a >= b forces mb 2^(eb - ea) <= ma < 2^53.
+    r = ma % (mb << (eb - ea));
+    e = ea;
+  }
+  // r 2^e is a double: r < 2^53 and e >= -1074.
+  double result = static_cast<double>(r);
+  if (e < -1000) {
+    result *= 0x1p-1000;
+    e += 1000;
+  }
+  return result * from_bits(static_cast<std::uint64_t>(e + 1023) << 52);
+}
+
+}  // namespace
+
+double remainder(double x, double y) noexcept {
+  if (is_nan(x)) {
+    return x;
+  }
+  if (is_nan(y)) {
+    return y;
+  }
+  if (is_inf(x) || y == 0.0) {
+    return created_nan();
+  }
+  if (is_inf(y)) {
+    return x;
+  }
+  const double p = magnitude(y);
+  double a = magnitude(x);
+  // a mod 2p (when 2p is finite), then at most two subtractions of p: all exact.
+  if (p <= 0x1p1022) {
+    a = exact_fmod(a, p + p);
+  }
+  if (a == p) {
+    return with_sign(0.0, sign_bit(x));
+  }
+  if (p < 0x1p-1021) {
+    if (a + a > p) {
+      a -= p;
+      if (a + a >= p) {
+        a -= p;
+      }
+    }
+  } else {
+    const double half = 0.5 * p;
+    if (a > half) {
+      a -= p;
+      if (a >= half) {
+        a -= p;
+      }
+    }
+  }
+  return sign_bit(x) ? -a : a;
+}
+
+}  // namespace korvane::cr
