@@ -29,9 +29,10 @@ install(DIRECTORY examples/ DESTINATION "${CMAKE_INSTALL_DOCDIR}/examples")
 # Release binaries: the installed library and korvane-call are stripped, and each one's debug
 # information goes to FILE.debug beside it (component "debug"). The stripped file names its
 # .debug file and checksum in .gnu_debuglink, where debuggers look for it (the same folder
-# first). Each component splits the debug information off the build's binary again when it is
-# installed (objcopy's output is the same for the same input), so either may be installed alone
-# and the checksum always covers the .debug file shipped.
+# first). Whichever component is installed first splits the debug information off the build's
+# binary into build/<preset>/debug/; both use that file until the binary is rebuilt, so the
+# checksum covers the .debug file shipped. (objcopy writes a new time stamp into a PE file each
+# time, so splitting again would give a file with another checksum.)
 set(KORVANE_DEBUG_DIR "${PROJECT_BINARY_DIR}/debug")
 foreach(target korvanelib korvane-call)
   if(WIN32 OR NOT target STREQUAL "korvanelib")
@@ -41,9 +42,11 @@ foreach(target korvanelib korvane-call)
   endif()
   set(debug_file "${KORVANE_DEBUG_DIR}/$<TARGET_FILE_NAME:${target}>.debug")
   set(split_debug "
-    file(MAKE_DIRECTORY \"${KORVANE_DEBUG_DIR}\")
-    execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --only-keep-debug \"$<TARGET_FILE:${target}>\"
-                            \"${debug_file}\" COMMAND_ERROR_IS_FATAL ANY)")
+    if(NOT EXISTS \"${debug_file}\" OR \"$<TARGET_FILE:${target}>\" IS_NEWER_THAN \"${debug_file}\")
+      file(MAKE_DIRECTORY \"${KORVANE_DEBUG_DIR}\")
+      execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --only-keep-debug \"$<TARGET_FILE:${target}>\"
+                              \"${debug_file}\" COMMAND_ERROR_IS_FATAL ANY)
+    endif()")
   install(CODE "${split_debug}
     set(shipped \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${directory}/$<TARGET_FILE_NAME:${target}>\")
     execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-all \"\${shipped}\"
