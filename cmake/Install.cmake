@@ -48,10 +48,12 @@ foreach(target korvanelib korvane-call)
                               \"${debug_file}\" COMMAND_ERROR_IS_FATAL ANY)
     endif()")
   install(CODE "${split_debug}
-    set(shipped \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${directory}/$<TARGET_FILE_NAME:${target}>\")
+    set(shipped \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${directory}\")
+    string(APPEND shipped \"/$<TARGET_FILE_NAME:${target}>\")
     execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-all \"\${shipped}\"
                     COMMAND_ERROR_IS_FATAL ANY)
-    execute_process(COMMAND \"${CMAKE_OBJCOPY}\" \"--add-gnu-debuglink=${debug_file}\" \"\${shipped}\"
+    execute_process(COMMAND \"${CMAKE_OBJCOPY}\" \"--add-gnu-debuglink=${debug_file}\"
+                            \"\${shipped}\"
                     COMMAND_ERROR_IS_FATAL ANY)")
   install(CODE "${split_debug}" COMPONENT debug)
   install(FILES "${debug_file}" DESTINATION "${directory}" COMPONENT debug)

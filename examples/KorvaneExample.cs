@@ -1,7 +1,8 @@
 // Calls korvanelib from C# through P/Invoke (Mono or .NET).
 //
 //   mcs -out:KorvaneExample.exe KorvaneExample.cs
-//   mono KorvaneExample.exe /path/to/korvanelib.so      (KorvaneExample.exe korvanelib.dll on Windows)
+//   mono KorvaneExample.exe /path/to/korvanelib.so
+//   KorvaneExample.exe korvanelib.dll                   (on Windows)
 //
 // [DllImport] takes the library's name when the program is compiled; a host that is given the
 // path at run time loads the library itself and binds each export to a delegate of the one

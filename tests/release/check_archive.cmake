@@ -47,8 +47,10 @@ else()
   list(APPEND expected_files lib/korvanelib.so bin/korvane-call)
   set(tool "${top}/bin/korvane-call")
 endif()
-list(APPEND expected_files lib/pkgconfig/korvanelib.pc share/doc/korvanelib/examples/korvane_example.py
-     share/doc/korvanelib/examples/KorvaneExample.cs share/doc/korvanelib/examples/korvane_example.lua)
+list(APPEND expected_files lib/pkgconfig/korvanelib.pc
+     share/doc/korvanelib/examples/korvane_example.py
+     share/doc/korvanelib/examples/KorvaneExample.cs
+     share/doc/korvanelib/examples/korvane_example.lua)
 foreach(file IN LISTS expected_files)
   if(NOT EXISTS "${top}/${file}")
     message(FATAL_ERROR "${archive} lacks ${file}")
@@ -56,7 +58,8 @@ foreach(file IN LISTS expected_files)
 endforeach()
 file(GLOB_RECURSE debug_files "${top}/*.debug")
 if(debug_files)
-  message(FATAL_ERROR "${archive} holds debug files, which belong in the debug archive: ${debug_files}")
+  message(FATAL_ERROR "${archive} holds debug files, which belong in the debug archive: "
+                      "${debug_files}")
 endif()
 
 string(REPLACE "|" ";" emulator "${EMULATOR}")
@@ -87,7 +90,8 @@ if(archive MATCHES "\\.zip$")
   set(binaries "bin/korvanelib.dll|bin/korvanelib.dll.debug"
                "bin/korvane-call.exe|bin/korvane-call.exe.debug")
 else()
-  set(binaries "lib/korvanelib.so|lib/korvanelib.so.debug" "bin/korvane-call|bin/korvane-call.debug")
+  set(binaries "lib/korvanelib.so|lib/korvanelib.so.debug"
+               "bin/korvane-call|bin/korvane-call.debug")
 endif()
 find_program(python NAMES python3 REQUIRED)
 foreach(row IN LISTS binaries)

@@ -123,6 +123,7 @@ foreach(path IN LISTS listed)
 endforeach()
 list(LENGTH listed count)
 if(count LESS 10 OR left)
-  message(FATAL_ERROR "after dpkg -r, of the ${count} paths the packages listed these remain: ${left}")
+  message(FATAL_ERROR "after dpkg -r, of the ${count} paths the packages listed these remain: "
+                      "${left}")
 endif()
 message(STATUS "installed, used and removed ${debs}: none of ${count} paths left")

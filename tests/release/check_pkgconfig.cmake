@@ -50,7 +50,9 @@ endif()
 file(GLOB program "${WORK_DIR}/consumer" "${WORK_DIR}/consumer.exe")
 execute_process(COMMAND ${emulator} ${program} WORKING_DIRECTORY "${WORK_DIR}"
                 RESULT_VARIABLE failed OUTPUT_VARIABLE out ERROR_VARIABLE err)
-if(failed OR NOT out MATCHES "^version 1\\.01 1\r?\nsine 1 0\\.500000\r?\ncapacity 65536\r?\nshell 1 linked\r?\n$")
-  message(FATAL_ERROR "the consumer built with '${flags}' answered (status ${failed}):\n${out}${err}")
+set(expected "^version 1\\.01 1\r?\nsine 1 0\\.500000\r?\ncapacity 65536\r?\nshell 1 linked\r?\n$")
+if(failed OR NOT out MATCHES "${expected}")
+  message(FATAL_ERROR "the consumer built with '${flags}' answered (status ${failed}):\n"
+                      "${out}${err}")
 endif()
 message(STATUS "pkg-config --cflags --libs korvanelib: ${flags}\nconsumer:\n${out}")

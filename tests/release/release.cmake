@@ -10,7 +10,8 @@ set_tests_properties(release_pkgconfig PROPERTIES RESOURCE_LOCK install_tree)
 if(NOT CMAKE_CROSSCOMPILING)
   korvane_test(release_deb
     COMMAND "${CMAKE_COMMAND}" -DBUILD_DIR=${PROJECT_BINARY_DIR}
-            -DSOURCE_DIR=${CMAKE_CURRENT_LIST_DIR} -DWORK_DIR=${CMAKE_CURRENT_BINARY_DIR}/release_deb
+            -DSOURCE_DIR=${CMAKE_CURRENT_LIST_DIR}
+            -DWORK_DIR=${CMAKE_CURRENT_BINARY_DIR}/release_deb
             -DVERSION=${PROJECT_VERSION} "-DCPACK=${CMAKE_CPACK_COMMAND}" -DCC=${CMAKE_C_COMPILER}
             -DOBJDUMP=${CMAKE_OBJDUMP} -P "${CMAKE_CURRENT_LIST_DIR}/check_deb.cmake")
   # It installs into /usr: one at a time with anything that installs, packs or uses the library
