@@ -98,14 +98,13 @@ std::optional<Child> spawn(const std::string& path, const std::vector<std::strin
     sigset_t none;
     sigfillset(&all);
     sigemptyset(&none);
-    short flags = POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK;
-    if (group == Group::kOwn) {
-      flags |= POSIX_SPAWN_SETPGROUP;  // process group 0: a new group led by the child
-    }
+    // With POSIX_SPAWN_SETPGROUP and process group 0 the child leads a new group.
+    const int flags = POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK |
+                      (group == Group::kOwn ? POSIX_SPAWN_SETPGROUP : 0);
     ready = posix_spawnattr_setsigdefault(&setup.attributes, &all) == 0 &&
             posix_spawnattr_setsigmask(&setup.attributes, &none) == 0 &&
             posix_spawnattr_setpgroup(&setup.attributes, 0) == 0 &&
-            posix_spawnattr_setflags(&setup.attributes, flags) == 0;
+            posix_spawnattr_setflags(&setup.attributes, static_cast<short>(flags)) == 0;
   }
   pid_t pid = -1;
   if (!ready ||
