@@ -161,11 +161,45 @@ TEST(ShellExecute, TheOutputReplacesTheCommand) {
 }
 
 TEST(ShellExecute, ANulDropsTheRestOfItsPiece) {
-  const Outcome outcome =
-      call("_ShellExecute", nullptr, 0.0, print_bytes_command("ab\\0cd\\nef\\0gh\\nij\\n"));
-  EXPECT_EQ(outcome.result, 1.0f);
-  // "cd" and its line end go with the first piece, "gh" and its line end with the second.
-  EXPECT_EQ(outcome.buffer, "abefij\n");
+  const struct {
+    const char* escaped;
+    std::string output;
+  } cases[] = {
+      // "cd" and its line end go with the first piece, "gh" and its line end with the second.
+      {"ab\\0cd\\nef\\0gh\\nij\\n", "abefij\n"},
+      // A piece that arrives in two reads: the NUL still drops the rest of it, and no more.
+      {"ab\\0c --pause 200 d\\nef\\n", "abef\n"},
+      {"ab --pause 200 c\\0d\\nef\\n", "abcef\n"},
+      // A longer line comes in pieces of 4095 bytes: the NUL in the second piece drops the rest
+      // of that piece (its line end included), not the next line.
+      {"--repeat 5000 x \\0tail\\nnext\\n", std::string(5000, 'x') + "next\n"},
+      {"--repeat 4095 x \\0tail\\nnext\\n", std::string(4095, 'x') + "next\n"},
+  };
+  for (const auto& c : cases) {
+    const Outcome outcome = call("_ShellExecute", nullptr, 0.0, print_bytes_command(c.escaped));
+    EXPECT_EQ(outcome.result, 1.0f) << c.escaped;
+    EXPECT_EQ(outcome.buffer, c.output) << c.escaped;
+  }
+}
+
+// Output that arrives in several reads (the command pauses) is joined without loss, and a 0x1A
+// byte, the end-of-file mark of a text-mode stream, is a byte like any other.
+TEST(ShellExecute, OutputArrivesWhole) {
+  const struct {
+    const char* escaped;
+    std::string output;
+  } cases[] = {
+      {"abc --pause 300 def\\n --pause 100 ghi --pause 200 jkl\\n", "abcdef\nghijkl\n"},
+      {"ab\\n\\x1A --numbered 3 \\n",
+       "ab\n\x1A"
+       "1\n2\n3\n"},
+      {"\\x1A\\x1A\\n\\xFF\\x01", "\x1A\x1A\n\xFF\x01"},
+  };
+  for (const auto& c : cases) {
+    const Outcome outcome = call("_ShellExecute", nullptr, 0.0, print_bytes_command(c.escaped));
+    EXPECT_EQ(outcome.result, 1.0f) << c.escaped;
+    EXPECT_EQ(outcome.buffer, c.output) << c.escaped;
+  }
 }
 
 // Output far past the capacity fills the buffer (never beyond: call() checks the guard bytes)

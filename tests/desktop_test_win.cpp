@@ -112,6 +112,31 @@ TEST(BusyClipboard, AShortHoldIsWaitedOutALongOneGivesZero) {
   EXPECT_EQ(call("Get_ClipBoard_Text", nullptr, 0.0, "").buffer, "free");
 }
 
+// The command's pipe is read in binary: CRLF becomes LF, also when the CR ends one read and the
+// LF starts the next; a lone CR stays, and 0x1A does not end the output.
+// (Not "ShellExecute": <windows.h> makes that name a macro.)
+TEST(ShellExecuteOnWindows, LineEndsAreConvertedAndNothingIsLost) {
+  std::string lines;
+  for (int n = 1; n <= 100000; ++n) {
+    lines += std::to_string(n) + "\n";
+  }
+  const struct {
+    const char* escaped;
+    std::string output;
+  } cases[] = {
+      {"ab\\r\\n\\x1A --numbered 100000 \\r\\n",
+       ("ab\n\x1A" + lines).substr(0, KORVANE_BUFFER_CAPACITY - 1)},
+      {"a\\r --pause 300 \\nb\\r --pause 300 c\\r\\n\\r --pause 300 \\r\\nend\\r",
+       "a\nb\rc\n\r\nend\r"},
+      {"\\r\\r\\n\\n\\r\\x1A\\r", "\r\n\n\r\x1A\r"},
+  };
+  for (const auto& c : cases) {
+    const Outcome outcome = call("_ShellExecute", nullptr, 0.0, print_bytes_command(c.escaped));
+    EXPECT_EQ(outcome.result, 1.0f) << c.escaped;
+    EXPECT_EQ(outcome.buffer, c.output) << c.escaped;
+  }
+}
+
 TEST(OpenURL, APathThatDoesNotExistGivesZero) {
   const Outcome outcome =
       call("OpenURL", "C:\\no\\such\\folder\\nothing-here.korvane", 0.0, "kept");

@@ -64,34 +64,38 @@ class LockedData {
   void* address_;
 };
 
-}  // namespace
-
-bool append_clipboard_text(BufferWriter& out) {
+// Opens the clipboard and hands its data of `format`, locked, to `use` (address and size of the
+// memory block); `use` is not called when the clipboard holds none or they cannot be locked.
+// False when the clipboard could not be opened.
+template <typename Use>
+bool read_clipboard(UINT format, Use&& use) {
   const OpenClipboardScope clipboard;
   if (!clipboard.opened()) {
     return false;
   }
-  const LockedData data(GetClipboardData(CF_TEXT));
+  const LockedData data(GetClipboardData(format));
   if (data.address() != nullptr) {
-    // The text ends at its NUL, and never past the end of its memory block.
-    const auto* text = static_cast<const char*>(data.address());
-    const std::size_t size = data.size();
-    const void* nul = std::memchr(text, '\0', size);
-    out.write(std::string_view(
-        text,
-        nul != nullptr ? static_cast<std::size_t>(static_cast<const char*>(nul) - text) : size));
+    use(data.address(), data.size());
   }
   return true;
 }
 
+}  // namespace
+
+bool append_clipboard_text(BufferWriter& out) {
+  return read_clipboard(CF_TEXT, [&](const void* address, std::size_t size) {
+    // The text ends at its NUL, and never past the end of its memory block.
+    const auto* text = static_cast<const char*>(address);
+    const void* nul = std::memchr(text, '\0', size);
+    out.write(std::string_view(
+        text,
+        nul != nullptr ? static_cast<std::size_t>(static_cast<const char*>(nul) - text) : size));
+  });
+}
+
 bool append_clipboard_files(BufferWriter& out) {
-  const OpenClipboardScope clipboard;
-  if (!clipboard.opened()) {
-    return false;
-  }
-  const LockedData data(GetClipboardData(CF_HDROP));
-  if (data.address() != nullptr) {
-    const auto drop = static_cast<HDROP>(data.address());
+  return read_clipboard(CF_HDROP, [&](void* address, std::size_t) {
+    const auto drop = static_cast<HDROP>(address);
     const UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
     std::string path;
     for (UINT index = 0; index < count && !out.full(); ++index) {
@@ -105,8 +109,7 @@ bool append_clipboard_files(BufferWriter& out) {
       out.write(std::string_view(path.data(), copied <= length ? copied : length));
       out.write("\n");
     }
-  }
-  return true;
+  });
 }
 
 }  // namespace korvane

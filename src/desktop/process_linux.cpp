@@ -2,12 +2,14 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string_view>
 
@@ -46,7 +48,7 @@ class SpawnSetup {
 }  // namespace
 
 std::optional<Child> spawn(const std::string& path, const std::vector<std::string>& arguments,
-                           Output output, Streams streams) {
+                           Output output, Streams streams, Group group) {
   std::vector<char*> argv;
   argv.reserve(arguments.size() + 1);
   for (const std::string& argument : arguments) {
@@ -55,17 +57,20 @@ std::optional<Child> spawn(const std::string& path, const std::vector<std::strin
   argv.push_back(nullptr);
 
   int pipe_ends[2] = {-1, -1};
-  if (output == Output::kPipe && pipe2(pipe_ends, O_CLOEXEC) != 0) {
-    return std::nullopt;
-  }
+  int error_ends[2] = {-1, -1};
   const auto close_pipe = [&] {
-    for (int& end : pipe_ends) {
-      if (end != -1) {
-        close_fd(end);
-        end = -1;
+    for (int* end : {&pipe_ends[0], &pipe_ends[1], &error_ends[0], &error_ends[1]}) {
+      if (*end != -1) {
+        close_fd(*end);
+        *end = -1;
       }
     }
   };
+  if ((output == Output::kPipe && pipe2(pipe_ends, O_CLOEXEC) != 0) ||
+      (streams == Streams::kCaptureError && pipe2(error_ends, O_CLOEXEC) != 0)) {
+    close_pipe();
+    return std::nullopt;
+  }
 
   SpawnSetup setup;
   bool ready = setup.init();
@@ -77,9 +82,11 @@ std::optional<Child> spawn(const std::string& path, const std::vector<std::strin
                 ? posix_spawn_file_actions_adddup2(actions, pipe_ends[1], 1) == 0
                 : posix_spawn_file_actions_addopen(actions, 1, "/dev/null", O_WRONLY, 0) == 0;
   }
-  if (ready && streams == Streams::kQuiet) {
+  if (ready && streams != Streams::kInherit) {
     ready = posix_spawn_file_actions_addopen(actions, 0, "/dev/null", O_RDONLY, 0) == 0 &&
-            posix_spawn_file_actions_addopen(actions, 2, "/dev/null", O_WRONLY, 0) == 0;
+            (streams == Streams::kCaptureError
+                 ? posix_spawn_file_actions_adddup2(actions, error_ends[1], 2) == 0
+                 : posix_spawn_file_actions_addopen(actions, 2, "/dev/null", O_WRONLY, 0) == 0);
   }
   if (ready) {
     // Descriptors the host opened without close-on-exec stay out of the child too.
@@ -91,10 +98,13 @@ std::optional<Child> spawn(const std::string& path, const std::vector<std::strin
     sigset_t none;
     sigfillset(&all);
     sigemptyset(&none);
+    // With POSIX_SPAWN_SETPGROUP and process group 0 the child leads a new group.
+    const int flags = POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK |
+                      (group == Group::kOwn ? POSIX_SPAWN_SETPGROUP : 0);
     ready = posix_spawnattr_setsigdefault(&setup.attributes, &all) == 0 &&
             posix_spawnattr_setsigmask(&setup.attributes, &none) == 0 &&
-            posix_spawnattr_setflags(&setup.attributes,
-                                     POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK) == 0;
+            posix_spawnattr_setpgroup(&setup.attributes, 0) == 0 &&
+            posix_spawnattr_setflags(&setup.attributes, static_cast<short>(flags)) == 0;
   }
   pid_t pid = -1;
   if (!ready ||
@@ -104,9 +114,14 @@ std::optional<Child> spawn(const std::string& path, const std::vector<std::strin
   }
   Child child;
   child.pid = pid;
+  child.own_group = group == Group::kOwn;
   if (output == Output::kPipe) {
     close_fd(pipe_ends[1]);
     child.output = pipe_ends[0];
+  }
+  if (streams == Streams::kCaptureError) {
+    close_fd(error_ends[1]);
+    child.error = error_ends[0];
   }
   return child;
 }
@@ -131,11 +146,61 @@ std::optional<int> RunningChild::finish() noexcept {
     return std::nullopt;
   }
   finished_ = true;
-  if (child_.output != -1) {
-    close_fd(child_.output);
-    child_.output = -1;
+  for (int* fd : {&child_.output, &child_.error}) {
+    if (*fd != -1) {
+      close_fd(*fd);
+      *fd = -1;
+    }
   }
   return wait_for(child_.pid);
+}
+
+void RunningChild::kill() noexcept {
+  if (!finished_) {
+    // Not yet reaped, so the process (and the group it leads) cannot have been replaced.
+    ::kill(child_.own_group ? -child_.pid : child_.pid, SIGKILL);
+  }
+}
+
+Drained drain(const RunningChild& child, std::chrono::steady_clock::time_point deadline,
+              std::string& output, std::size_t output_limit, std::string& error) {
+  constexpr std::size_t kErrorKept = 1024;
+  pollfd watched[2] = {{child.output(), POLLIN, 0}, {child.error(), POLLIN, 0}};
+  char block[4096];
+  while (watched[0].fd != -1 || watched[1].fd != -1) {
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) {
+      return Drained::kTimedOut;
+    }
+    // poll skips entries whose descriptor is negative.
+    const int ready = poll(watched, 2, static_cast<int>(left.count()));
+    if (ready == -1 && errno != EINTR) {
+      return Drained::kTimedOut;  // cannot wait: treat as no answer
+    }
+    for (int i = 0; ready > 0 && i < 2; ++i) {
+      if (watched[i].fd == -1 || watched[i].revents == 0) {
+        continue;
+      }
+      const ssize_t count = read(watched[i].fd, block, sizeof block);
+      if (count == -1 && (errno == EINTR || errno == EAGAIN)) {
+        continue;
+      }
+      if (count <= 0) {
+        watched[i].fd = -1;  // the end (or an error, which ends it too)
+        continue;
+      }
+      std::string& into = i == 0 ? output : error;
+      const std::size_t limit = i == 0 ? output_limit : kErrorKept;
+      if (into.size() < limit) {
+        into.append(block, std::min(static_cast<std::size_t>(count), limit - into.size()));
+      }
+      if (i == 0 && output.size() >= output_limit) {
+        return Drained::kEnough;
+      }
+    }
+  }
+  return Drained::kEnded;
 }
 
 std::size_t read_some(int fd, char* block, std::size_t size) noexcept {

@@ -9,6 +9,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -24,20 +25,27 @@ enum class Output {
 
 // Where a child's standard input and standard error come from and go.
 enum class Streams {
-  kQuiet,    // standard input from /dev/null, standard error to /dev/null
-  kInherit,  // the host's own standard input and standard error
+  kQuiet,         // standard input from /dev/null, standard error to /dev/null
+  kInherit,       // the host's own standard input and standard error
+  kCaptureError,  // standard input from /dev/null, standard error to a pipe (Child::error)
 };
+
+// Whether the child stays in the host's process group or leads one of its own, so that it can
+// be ended together with the programs it starts.
+enum class Group { kHost, kOwn };
 
 struct Child {
   pid_t pid = -1;
   int output = -1;  // read end of the output pipe (close-on-exec), or -1
+  int error = -1;   // read end of the error pipe (close-on-exec), or -1
+  bool own_group = false;
 };
 
 // Starts the program at `path` (a full path) with `arguments` (argument 0 first). The child
 // gets default signal dispositions and an empty signal mask, and no descriptor beyond 0, 1, 2.
 // Nothing when it cannot be started.
 std::optional<Child> spawn(const std::string& path, const std::vector<std::string>& arguments,
-                           Output output, Streams streams);
+                           Output output, Streams streams, Group group = Group::kHost);
 
 // Waits for the child `pid` and reaps it. Its exit status, or nothing when it did not exit
 // normally or when its status is lost: a host that ignores SIGCHLD (or reaps children itself)
@@ -54,6 +62,11 @@ class RunningChild {
   ~RunningChild() { finish(); }
 
   [[nodiscard]] int output() const noexcept { return child_.output; }
+  [[nodiscard]] int error() const noexcept { return child_.error; }
+
+  // Ends the child at once (SIGKILL), with its whole process group when it leads one. It still
+  // has to be reaped: finish() does that.
+  void kill() noexcept;
 
   // Closes the output pipe (the child sees its reader gone) and waits for the child: its exit
   // status as wait_for gives it. Once only; later calls give nothing.
@@ -63,6 +76,19 @@ class RunningChild {
   Child child_;
   bool finished_ = false;
 };
+
+// How draining a child's pipes ended.
+enum class Drained {
+  kEnded,     // both pipes reached their end
+  kEnough,    // the output reached its limit: the rest was not read
+  kTimedOut,  // the deadline passed first
+};
+
+// Reads the child's output pipe into `output` (at most `output_limit` bytes) and its error pipe,
+// if any, into `error` (the first 1 KiB is kept, the rest dropped) until both pipes end, the
+// output reaches its limit or `deadline` passes. Signals that interrupt the wait are no end.
+Drained drain(const RunningChild& child, std::chrono::steady_clock::time_point deadline,
+              std::string& output, std::size_t output_limit, std::string& error);
 
 // Reads up to `size` bytes from `fd` (retrying on EINTR). 0 at the end or on an error.
 std::size_t read_some(int fd, char* block, std::size_t size) noexcept;

@@ -56,8 +56,10 @@ extern const char* const kTwoLinesCommand;                // prints "one" and "t
 extern const char* const kSilentCommand;                  // prints nothing
 extern const char* const kMissingCommand;                 // names a program that does not exist
 std::string print_file_command(const std::string& path);  // prints the file's bytes
-// Runs the test helper print_bytes (beside the test program) with `escaped` (\0 a NUL, \n a
-// line feed): prints those bytes exactly, whatever the command processor does with text.
+// Runs the test helper print_bytes (beside the test program) with the space-separated words of
+// `escaped` (\0 a NUL, \n a line feed, \r a carriage return, \xHH a byte; --repeat N TEXT,
+// --numbered N TEXT, --pause MS): prints those bytes exactly, whatever the command processor
+// does with text.
 std::string print_bytes_command(const std::string& escaped);
 
 // The path of the test helper program `name` (with the platform's suffix) beside the tests.

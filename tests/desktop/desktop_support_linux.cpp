@@ -25,33 +25,25 @@ std::string shell_quote(std::string_view text) {
   return quoted + "'";
 }
 
-namespace {
-
-// The tools the tests drive, found along PATH as it was when the program started: some tests
-// narrow PATH to keep programs from the library.
-std::string find_tool(const char* name) {
+std::string program_path(const char* name) {
   const char* path = std::getenv("PATH");
   std::string_view rest = path != nullptr ? path : "/usr/bin:/bin";
   while (!rest.empty()) {
     const std::size_t colon = rest.find(':');
     const std::string candidate = std::string(rest.substr(0, colon)) + "/" + name;
     if (access(candidate.c_str(), X_OK) == 0) {
-      return shell_quote(candidate);
+      return candidate;
     }
     rest.remove_prefix(colon == std::string_view::npos ? rest.size() : colon + 1);
   }
-  return name;
+  return "";
 }
 
-const std::string kTimeoutTool = find_tool("timeout");
-const std::string kXdotoolTool = find_tool("xdotool");
-const std::string kXclipTool = find_tool("xclip");
-
-const std::string& tool(std::string_view name) {
-  return name == "timeout" ? kTimeoutTool : name == "xdotool" ? kXdotoolTool : kXclipTool;
+std::string find_tool(const char* name) {
+  const std::string path = program_path(name);
+  return path.empty() ? std::string(name) : shell_quote(path);
 }
 
-// Runs `command` and returns every byte it printed.
 std::string bytes_of(const std::string& command) {
   std::string output;
   if (std::FILE* pipe = popen(command.c_str(), "r")) {
@@ -62,6 +54,19 @@ std::string bytes_of(const std::string& command) {
     pclose(pipe);
   }
   return output;
+}
+
+namespace {
+
+// The tools the tests drive, found along PATH as it was when the program started: some tests
+// narrow PATH to keep programs from the library.
+
+const std::string kTimeoutTool = find_tool("timeout");
+const std::string kXdotoolTool = find_tool("xdotool");
+const std::string kXclipTool = find_tool("xclip");
+
+const std::string& tool(std::string_view name) {
+  return name == "timeout" ? kTimeoutTool : name == "xdotool" ? kXdotoolTool : kXclipTool;
 }
 
 }  // namespace
@@ -160,7 +165,14 @@ const char* const kMissingCommand = "korvane_no_such_program --now";
 std::string print_file_command(const std::string& path) { return "cat " + shell_quote(path); }
 
 std::string print_bytes_command(const std::string& escaped) {
-  return shell_quote(helper_program("print_bytes")) + " " + shell_quote(escaped);
+  std::string command = shell_quote(helper_program("print_bytes"));
+  std::string_view rest = escaped;
+  while (!rest.empty()) {
+    const std::size_t space = rest.find(' ');
+    command += " " + shell_quote(rest.substr(0, space));
+    rest.remove_prefix(space == std::string_view::npos ? rest.size() : space + 1);
+  }
+  return command;
 }
 
 }  // namespace korvane::test

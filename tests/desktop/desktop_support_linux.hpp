@@ -12,6 +12,16 @@ namespace korvane::test {
 // `text` quoted for /bin/sh.
 std::string shell_quote(std::string_view text);
 
+// The full path of the program `name` along PATH, or the empty text.
+std::string program_path(const char* name);
+
+// The program `name` as found along PATH when the tests started, quoted for /bin/sh (tests
+// narrow PATH to keep programs from the library, not from themselves).
+std::string find_tool(const char* name);
+
+// Runs the shell command `command` and returns every byte it printed.
+std::string bytes_of(const std::string& command);
+
 // Offers `bytes` on the clipboard as `target` (xclip serves them in the background).
 void offer_clipboard(const std::string& target, std::string_view bytes);
 
