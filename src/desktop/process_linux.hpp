@@ -2,9 +2,10 @@
 // descriptor of the host passed on, and every child waited for.
 //
 // popen and system are declined: they pass every descriptor the host left open to the child,
-// keep the host's blocked and ignored signals in it, lose the child's status in a host that
-// ignores SIGCHLD, and read every argument through a shell. posix_spawn avoids each of these
-// (and copies no page tables of a large host).
+// keep the host's blocked and ignored signals in it, read every argument through a shell, and
+// report a failure from pclose in a host that ignores SIGCHLD. Here each child gets an argument
+// vector, no descriptor beyond 0, 1 and 2, and default signals; a lost status is handled where
+// the child is waited for; and posix_spawn copies no page tables of a large host.
 #pragma once
 
 #include <sys/types.h>
