@@ -708,6 +708,11 @@ double pow(double x, double y) noexcept {
   if (base == 1.0) {
     return with_sign(1.0, negative_result);
   }
+  // |y| >= 2^64: |y log x| > 2^10 (|log x| > 2^-53.1 for a double x != 1), past both
+  // thresholds. This also keeps y within two_prod's reach (its split overflows past 2^995).
+  if (magnitude(y) >= 0x1p64) {
+    return (base > 1.0) == (y > 0) ? HUGE_VAL : 0.0;
+  }
   const LogResult log = log_fast(base);
   const DD p = two_prod(y, log.value.hi);
   const DD z = fast_two_sum(p.hi, p.lo + y * log.value.lo);
