@@ -8,14 +8,18 @@
 // IEEE double operations (+, -, *, /, each correctly rounded on every x86-64 compiler; the
 // build turns off contraction into fused multiply-adds).
 //
-// Each function has a fast path: a double-double evaluation (about 100 bits) with a stated bound
-// on its error, then a rounding test: when the approximation minus and plus the bound round to
-// the same double, that double is the correctly rounded value. Otherwise (rarely, about once in
-// 2^30 random inputs, and for huge angles) the slow path evaluates the function in the
-// fixed-point arithmetic of multiprecision.hpp at 192, 384 and 768 fraction bits (Ziv's
-// strategy), each time with a proven error bound. An input that even 768 bits cannot decide is
-// an exact midpoint between two doubles (pow's exact cases such as 10^23; no transcendental
-// value comes that close to one): it is rounded to even.
+// Each function has a fast path: an evaluation that carries double-doubles only where a term
+// needs more than 53 bits (the reduced argument, its square, the table's values) and the
+// higher-order terms in plain doubles, with a proven bound on its error (2^-74 relative for
+// exp, about 2^-77 for sin and cos of ordinary angles), then a rounding test: when the
+// approximation minus and plus the bound round to the same double, that double is the correctly
+// rounded value. Otherwise the slow path evaluates the function in the fixed-point arithmetic
+// of multiprecision.hpp at 192, 384 and 768 fraction bits (Ziv's strategy), each time with a
+// proven error bound. That happens for huge angles and rarely otherwise: on a seeded sweep of
+// 2,000,000 inputs a function over all magnitudes the rounding test failed twice for exp, once
+// each for pow, sin and tan, never for cos (about once in 2^20 to 2^21 inputs). An input that even 768 bits cannot decide is an exact midpoint between two doubles
+// (pow's exact cases such as 10^23; no transcendental value comes that close to one): it is
+// rounded to even.
 #include "numeric/correctly_rounded.hpp"
 
 #include <bit>
