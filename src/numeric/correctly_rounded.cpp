@@ -8,14 +8,18 @@
 // IEEE double operations (+, -, *, /, each correctly rounded on every x86-64 compiler; the
 // build turns off contraction into fused multiply-adds).
 //
-// Each function has a fast path: a double-double evaluation (about 100 bits) with a stated bound
-// on its error, then a rounding test: when the approximation minus and plus the bound round to
-// the same double, that double is the correctly rounded value. Otherwise (rarely, about once in
-// 2^30 random inputs, and for huge angles) the slow path evaluates the function in the
-// fixed-point arithmetic of multiprecision.hpp at 192, 384 and 768 fraction bits (Ziv's
-// strategy), each time with a proven error bound. An input that even 768 bits cannot decide is
-// an exact midpoint between two doubles (pow's exact cases such as 10^23; no transcendental
-// value comes that close to one): it is rounded to even.
+// Each function has a fast path: an evaluation that carries double-doubles only where a term
+// needs more than 53 bits (the reduced argument, its square, the table's values) and the
+// higher-order terms in plain doubles, with a proven bound on its error (2^-74 relative for
+// exp, about 2^-77 for sin and cos of ordinary angles), then a rounding test: when the
+// approximation minus and plus the bound round to the same double, that double is the correctly
+// rounded value. Otherwise the slow path evaluates the function in the fixed-point arithmetic
+// of multiprecision.hpp at 192, 384 and 768 fraction bits (Ziv's strategy), each time with a
+// proven error bound. That happens for huge angles and rarely otherwise: on a seeded sweep of
+// 2,000,000 inputs a function over all magnitudes the rounding test failed twice for exp, once
+// each for pow, sin and tan, never for cos (about once in 2^20 to 2^21 inputs). An input that even 768 bits cannot decide is an exact midpoint between two doubles
+// (pow's exact cases such as 10^23; no transcendental value comes that close to one): it is
+// rounded to even.
 #include "numeric/correctly_rounded.hpp"
 
 #include <bit>
@@ -56,23 +60,23 @@ double nearest_integer(double x) noexcept { return (x + 0x1.8p52) - 0x1.8p52; }
 
 // ---------------------------------------------------------------------------------------------
 // Double-double arithmetic (Dekker, Knuth): every product and sum is exact or carries a relative
-// error of a few units of 2^-106.
+// error of a few units of 2^-106. Always inlined: as calls they cost more than their arithmetic.
 
-DD two_sum(double a, double b) noexcept {
+[[gnu::always_inline]] inline DD two_sum(double a, double b) noexcept {
   const double s = a + b;
   const double bb = s - a;
   return {s, (a - (s - bb)) + (b - bb)};
 }
-DD fast_two_sum(double a, double b) noexcept {  // |a| >= |b|
+[[gnu::always_inline]] inline DD fast_two_sum(double a, double b) noexcept {  // |a| >= |b|
   const double s = a + b;
   return {s, b - (s - a)};
 }
-DD split(double a) noexcept {
+[[gnu::always_inline]] inline DD split(double a) noexcept {
   const double c = 134217729.0 * a;
   const double hi = c - (c - a);
   return {hi, a - hi};
 }
-DD two_prod(double a, double b) noexcept {
+[[gnu::always_inline]] inline DD two_prod(double a, double b) noexcept {
   const double p = a * b;
   const DD x = split(a);
   const DD y = split(b);
@@ -81,28 +85,21 @@ DD two_prod(double a, double b) noexcept {
 DD neg(DD a) noexcept { return {-a.hi, -a.lo}; }
 // The error of a sum is within a few units of 2^-106 of |a| + |b|; every sum below either has
 // no cancellation or has its bound stated in terms of the summands' magnitudes.
-DD add(DD a, DD b) noexcept {
+[[gnu::always_inline]] inline DD add(DD a, DD b) noexcept {
   DD s = two_sum(a.hi, b.hi);
   s.lo += a.lo + b.lo;
   return fast_two_sum(s.hi, s.lo);
 }
 DD add(DD a, double b) noexcept { return add(a, DD{b, 0.0}); }
-DD mul(DD a, DD b) noexcept {
+[[gnu::always_inline]] inline DD mul(DD a, DD b) noexcept {
   DD p = two_prod(a.hi, b.hi);
   p.lo += a.hi * b.lo + a.lo * b.hi;
   return fast_two_sum(p.hi, p.lo);
 }
-DD mul(DD a, double b) noexcept {
+[[gnu::always_inline]] inline DD mul(DD a, double b) noexcept {
   DD p = two_prod(a.hi, b);
   p.lo += a.lo * b;
   return fast_two_sum(p.hi, p.lo);
-}
-DD div(DD a, DD b) noexcept {
-  const double q1 = a.hi / b.hi;
-  const DD r = add(a, neg(mul(b, q1)));
-  const double q2 = r.hi / b.hi;
-  const DD r2 = add(r, neg(mul(b, q2)));
-  return add(fast_two_sum(q1, q2), r2.hi / b.hi);
 }
 
 // The rounding test: y approximates a value within `error` (absolute). Returns the correctly
@@ -123,31 +120,52 @@ std::optional<double> decide(DD y, double error) noexcept {
 // Fast paths.
 
 // e^z for a double-double z with |z.hi| <= 708 and an absolute error of z up to z_error.
-// exp(z) = 2^m * 2^(j/64) * exp(r), r = z - k ln2/64, |r| <= ln2/128 + tiny.
+// exp(z) = 2^m * 2^(j/64) * e^r, k = 64 m + j the integer nearest z 64/ln2, r = z - k ln2/64.
+//
+// Only the terms that need more than a double's 53 bits are carried as double-doubles: r, r^2
+// (exact by two_prod) and the final product with the table. The terms from r^3/6 on lie below
+// 2^-25 and are evaluated in plain doubles.
+//
+// Error bound (|k| < 2^16, |r| < ln2/128 + 2^-28 < 2^-7.5, 2^(j/64) = t within 2^-106):
+// - r: kd * piece 0 is exact (16 + 36 bits) and z.hi minus it is exact (Sterbenz); kd * piece 1
+//   (below 2^-29) and kd * piece 2 are rounded once each, the tail sum twice: r is within 2^-80
+//   of z - k ln2/64 plus z's own error.
+// - e^r - 1 = u + lo: u = rh + rh^2/2 exactly; lo holds q (r^3/3! .. r^8/8!, |q| < 2^-25.07,
+//   within 2^-50.8 relative: rh^3 two roundings, the Horner sum 2^-52.4 relative, the product
+//   one), the rl terms (r rl, r^2 rl / 2; the dropped rl^2 and r^3 rl / 6 terms below 2^-85),
+//   the truncation after r^8 (below 2^-85.9) and lo's last rounding (below 2^-78): in all
+//   within 2^-75.4 of e^r - 1.
+// - y = t (1 + u + lo): t.hi + t.hi u exact as three doubles; t.hi lo rounded (2^-78), the
+//   dropped t.lo lo (2^-78), the last sum (2^-78), the sum of the small parts (2^-104).
+// Relative to y >= 0.994 t.hi: at most 2^-75.4 / 0.994 + 3 2^-78 / 0.994 < 2^-74.7. The test
+// uses 2^-74.
 std::optional<double> exp_fast(DD z, double z_error) noexcept {
+  using tables::kInverseFactorial;
   using tables::kLn2Over64Pieces;
   const double kd = nearest_integer(z.hi * tables::k64OverLn2);
   const int k = static_cast<int>(kd);
-  // kd * piece 0 is exact (16 + 36 bits) and z.hi - it is exact (Sterbenz).
-  DD r = two_sum(z.hi - kd * kLn2Over64Pieces[0], z.lo);
-  r = add(r, neg(two_prod(kd, kLn2Over64Pieces[1])));
-  r = add(r, -kd * kLn2Over64Pieces[2]);
+  const double head = z.hi - kd * kLn2Over64Pieces[0];
+  const double tail = (z.lo - kd * kLn2Over64Pieces[1]) - kd * kLn2Over64Pieces[2];
+  const DD r = two_sum(head, tail);
   const double rh = r.hi;
-  // 1/120 + r/720 + ... + r^6/11! in doubles: r^5 times it is below 2^-44, so its rounding
-  // errors stay below 2^-96.
-  double q = tables::kInverseFactorial[11].hi;
-  for (int n = 10; n >= 5; --n) {
-    q = tables::kInverseFactorial[n].hi + rh * q;
-  }
-  DD s = add(tables::kInverseFactorial[4], rh * q);
-  s = add(tables::kInverseFactorial[3], mul(s, r));
-  s = add(tables::kInverseFactorial[2], mul(s, r));
-  s = add(DD{1.0, 0.0}, mul(s, r));
-  s = mul(s, r);  // e^r - 1, within 2^-95 (truncation after r^11: 2^-119)
+  const double rl = r.lo;
+  const DD square = two_prod(rh, rh);
+  const double half_square = 0.5 * square.hi;
+  double poly = kInverseFactorial[8].hi;
+  poly = kInverseFactorial[7].hi + rh * poly;
+  poly = kInverseFactorial[6].hi + rh * poly;
+  poly = kInverseFactorial[5].hi + rh * poly;
+  poly = kInverseFactorial[4].hi + rh * poly;
+  poly = kInverseFactorial[3].hi + rh * poly;
+  const double q = (square.hi * rh) * poly;
+  const DD u = fast_two_sum(rh, half_square);  // |rh| > rh^2 / 2
+  const double lo = q + (((0.5 * square.lo + rh * rl) + (half_square * rl + rl)) + u.lo);
   const DD t = tables::kExp2Table[k & 63];
-  const DD y = add(t, mul(t, s));
-  // Bound: 2^-92 relative for the evaluation, plus z's error (e^z's relative sensitivity is 1).
-  const double error = magnitude(y.hi) * (0x1p-92 + z_error * 1.001);
+  const DD p = two_prod(t.hi, u.hi);
+  const DD y0 = fast_two_sum(t.hi, p.hi);  // |t.hi u| < t.hi / 128
+  const double small = (y0.lo + p.lo) + (t.lo + t.lo * u.hi);
+  const DD y = fast_two_sum(y0.hi, t.hi * lo + small);
+  const double error = magnitude(y.hi) * (0x1p-74 + z_error * 1.001);
   const std::optional<double> rounded = decide(y, error);
   if (!rounded) {
     return std::nullopt;
@@ -156,11 +174,23 @@ std::optional<double> exp_fast(DD z, double z_error) noexcept {
 }
 
 // log(x) for a finite x > 0, with an absolute error bound.
+//
+// x = 2^e m, m in [sqrt(1/2), sqrt(2)]; c from the table near 1/m (a multiple of 2^-12), so that
+// r = m c - 1 is exact as a double-double (two_prod, then p - 1 exact by Sterbenz) and
+// |r| < 2^-7.4. log x = e ln2 - log c + log(1 + r), with
+// log(1 + r) = r - r^2/2 + r^3/3 + r^4 (-1/4 + r/5 - ... - r^6/10):
+// r^2 exact by two_prod, r^3/3 as a double-double (within 2^-100 relative), the rest in plain
+// doubles. That rest is below r^4/3.9; its error (six roundings: 2^-52.4 r^4), the dropped
+// r^3 rl term (2^-53 r^4), the truncation after r^10 (r^11/11 < 2^-55.2 r^4) and the last
+// rounding of the low part (2^-55 r^4 + 2^-105 |r|) stay below 2^-50.5 r^4 + 2^-104 |r|. The
+// sums with e ln2 (three pieces) and -log c (a double-double within 2^-106) add a few units
+// of 2^-104 of the largest term: 2^-97 of the sum of the terms' magnitudes covers them.
 struct LogResult {
   DD value;
   double error;
 };
 LogResult log_fast(double x) noexcept {
+  using tables::kInverse;
   int e = 0;
   if (x < 0x1p-1022) {
     x *= 0x1p54;
@@ -175,66 +205,100 @@ LogResult log_fast(double x) noexcept {
   }
   const int i = static_cast<int>(nearest_integer((m - 1.0) * 128.0));
   const tables::LogEntry& entry = tables::kLogTable[i + 38];
-  // r = m c - 1 exactly: the product as a double-double, p - 1 exact (Sterbenz).
   const DD p = two_prod(m, entry.c);
   const DD r = two_sum(p.hi - 1.0, p.lo);
   const double rh = r.hi;
-  // log(1 + r) = r * (1 - r/2 + r^2/3 - ... ); |r| < 2^-7.7. The tail from r^6/7 on in doubles.
-  double q = 0.0;
-  for (int n = 15; n >= 7; --n) {
-    q = ((n % 2 == 1) ? tables::kInverse[n].hi : -tables::kInverse[n].hi) + rh * q;
+  const double rl = r.lo;
+  const DD square = two_prod(rh, rh);
+  const DD cube0 = two_prod(square.hi, rh);
+  const DD third = mul(DD{cube0.hi, cube0.lo + square.lo * rh}, kInverse[3]);
+  double poly = -kInverse[10].hi;
+  poly = kInverse[9].hi + rh * poly;
+  poly = -kInverse[8].hi + rh * poly;
+  poly = kInverse[7].hi + rh * poly;
+  poly = -kInverse[6].hi + rh * poly;
+  poly = kInverse[5].hi + rh * poly;
+  poly = -kInverse[4].hi + rh * poly;
+  const double rest = (square.hi * square.hi) * poly;
+  const DD head = fast_two_sum(rh, -0.5 * square.hi);  // |rh| > rh^2 / 2
+  const DD h = two_sum(head.hi, third.hi);
+  // r's low part enters as rl (1 - r + r^2) to first order.
+  const double low =
+      rest + (((head.lo + h.lo) + third.lo) + ((rl - 0.5 * square.lo) + (square.hi - rh) * rl));
+  const DD log1p = fast_two_sum(h.hi, low);
+  // log x = e ln2 + (-log c + log(1 + r)); the first two are zero for x near 1.
+  DD sum = log1p;
+  if (i != 0) {
+    sum = add(entry.minus_log, sum);
   }
-  DD s = add(neg(tables::kInverse[6]), rh * q);
-  s = add(tables::kInverse[5], mul(s, r));
-  s = add(neg(tables::kInverse[4]), mul(s, r));
-  s = add(tables::kInverse[3], mul(s, r));
-  s = add(DD{-0.5, 0.0}, mul(s, r));
-  s = add(DD{1.0, 0.0}, mul(s, r));
-  const DD log1p = mul(s, r);
   const double ed = static_cast<double>(e);
-  DD sum = two_sum(ed * tables::kLn2Pieces[0], ed * tables::kLn2Pieces[2]);  // first exact
-  sum = add(sum, two_prod(ed, tables::kLn2Pieces[1]));
-  sum = add(sum, entry.minus_log);
-  sum = add(sum, log1p);
+  if (e != 0) {
+    DD e_ln2 = two_sum(ed * tables::kLn2Pieces[0], ed * tables::kLn2Pieces[2]);  // first exact
+    e_ln2 = add(e_ln2, two_prod(ed, tables::kLn2Pieces[1]));
+    sum = add(e_ln2, sum);
+  }
   const double scale =
       magnitude(ed) * 0.7 + magnitude(entry.minus_log.hi) + magnitude(log1p.hi) + magnitude(sum.hi);
-  return {sum, scale * 0x1p-97};
+  const double r4 = square.hi * square.hi;
+  return {sum, scale * 0x1p-97 + r4 * 0x1p-50};
 }
 
-// sin and cos of a reduced angle: r (|r| <= pi/4 + tiny) as a double-double.
-struct SinCos {
-  DD sin;
-  DD cos;
+// The reduced angle r >= 0 (r <= pi/4 + tiny) split at the nearest j/256: r = j/256 + b,
+// |b| <= 2^-9 (plus r's low part). sin b and cos b come as a few doubles: sin b = b + sin_rest,
+// cos b = 1 + cos_head + cos_rest with cos_head = -b^2/2 exactly (two_prod); sin_rest (below
+// 2^-29.5) and cos_rest (below 2^-40.5) are plain doubles.
+struct SplitAngle {
+  int j;
+  double b;
+  double sin_rest;
+  double cos_head;
+  double cos_rest;
+  double b_cubed;  // |b|^3
+  double b_fourth;
 };
-SinCos sincos_reduced(DD r) noexcept {
-  const bool negative = r.hi < 0;
-  if (negative) {
-    r = neg(r);
-  }
+[[gnu::always_inline]] inline SplitAngle split_angle(DD r) noexcept {
+  using tables::kInverseFactorial;
   const int j = static_cast<int>(nearest_integer(r.hi * 256.0));
-  const double a = static_cast<double>(j) * 0x1p-8;
-  const DD b = two_sum(r.hi - a, r.lo);  // r.hi - a exact (Sterbenz)
-  const DD u = mul(b, b);                // |b| <= 2^-9, u <= 2^-18
-  const double uh = u.hi;
-  // sin b = b + b u (-1/6 + u (1/120 - u/5040 + u^2/362880))
-  const double qs = tables::kInverseFactorial[5].hi +
-                    uh * (-tables::kInverseFactorial[7].hi + uh * tables::kInverseFactorial[9].hi);
-  const DD ss = add(neg(tables::kInverseFactorial[3]), uh * qs);
-  const DD sin_b = add(b, mul(mul(b, u), ss));
-  // cos b = 1 + u (-1/2 + u (1/24 - u/720 + u^2/40320))
-  const double qc = uh * (-tables::kInverseFactorial[6].hi + uh * tables::kInverseFactorial[8].hi);
-  const DD sc = add(tables::kInverseFactorial[4], qc);
-  const DD cos_b = add(DD{1.0, 0.0}, mul(u, add(DD{-0.5, 0.0}, mul(u, sc))));
-  SinCos result{sin_b, cos_b};
-  if (j != 0) {
-    const tables::SinCosEntry& entry = tables::kSinCosTable[j];
-    result.sin = add(mul(entry.sin, cos_b), mul(entry.cos, sin_b));
-    result.cos = add(mul(entry.cos, cos_b), neg(mul(entry.sin, sin_b)));
-  }
-  if (negative) {
-    result.sin = neg(result.sin);
-  }
-  return result;
+  const DD b = two_sum(r.hi - static_cast<double>(j) * 0x1p-8, r.lo);  // first difference exact
+  const DD square = two_prod(b.hi, b.hi);
+  const double s = square.hi;
+  // sin b = b - b^3/6 + b^5/120 - b^7/5040 (+ b^9/9! < 2^-99), and b's low part times cos b.
+  const double sin_poly =
+      -kInverseFactorial[3].hi + s * (kInverseFactorial[5].hi - s * kInverseFactorial[7].hi);
+  const double cube = s * b.hi;
+  const double sin_rest = cube * sin_poly + (b.lo - 0.5 * s * b.lo);
+  // cos b = 1 - b^2/2 + b^4/24 - b^6/720 + b^8/40320 (+ b^10/10! < 2^-111), less b.lo sin b.
+  const double cos_poly =
+      kInverseFactorial[4].hi - s * (kInverseFactorial[6].hi - s * kInverseFactorial[8].hi);
+  const double fourth = s * s;
+  const double cos_rest = fourth * cos_poly + (-0.5 * square.lo - b.hi * b.lo);
+  return {j, b.hi, sin_rest, -0.5 * s, cos_rest, magnitude(cube), fourth};
+}
+
+// a cos b + c sin b for table values a, c (|a|, |c| <= 1, double-doubles within 2^-106), with
+// a bound on its absolute error. a + c b + a cos_head are exact as five doubles (two_prod,
+// two_sum); the rest is one low double. The errors: sin_rest within 2^-50.8 relative of its
+// b^3/6 (the Horner sum, b^3's two roundings, the product), its product with c and the two
+// sums of the low part (2^-53 each), the dropped c.lo sin_rest: |c| |b|^3 2^-51.7 in all;
+// cos_rest within 2^-55 b^4 and its product and sums: |a| b^4 2^-54; the table's and the
+// small parts' roundings: (|a| + |c b|) 2^-100.
+struct Bounded {
+  DD value;
+  double error;
+};
+[[gnu::always_inline]] inline Bounded rotate(const SplitAngle& t, DD a, DD c) noexcept {
+  const DD p1 = two_prod(c.hi, t.b);
+  const DD p2 = two_prod(a.hi, t.cos_head);
+  const DD h1 = two_sum(a.hi, p1.hi);
+  const DD h2 = two_sum(h1.hi, p2.hi);
+  const double small =
+      ((a.lo + p1.lo) + (c.lo * t.b + p2.lo)) + ((h1.lo + h2.lo) + a.lo * t.cos_head);
+  const double low = (c.hi * t.sin_rest + a.hi * t.cos_rest) + small;
+  const double ma = magnitude(a.hi);
+  const double mc = magnitude(c.hi);
+  const double error =
+      (mc * t.b_cubed + ma * t.b_fourth) * 0x1p-51 + (ma + mc * magnitude(t.b)) * 0x1p-99;
+  return {fast_two_sum(h2.hi, low), error};
 }
 
 enum class Trig { sin, cos, tan };
@@ -250,33 +314,57 @@ std::optional<double> trig_fast(double x, Trig which) noexcept {
   const double kd = nearest_integer(x * tables::kTwoOverPi);
   const int quadrant = static_cast<int>(static_cast<std::int64_t>(kd) & 3);
   // r = x - k pi/2: the first two products are exact (20 + 33 bits), the first difference is
-  // exact (Sterbenz), the third product exact as a double-double.
-  DD r = two_sum(x - kd * kHalfPiPieces[0], -kd * kHalfPiPieces[1]);
-  r = add(r, neg(two_prod(kd, kHalfPiPieces[2])));
-  r = add(r, -kd * kHalfPiPieces[3]);
-  // Error of r: the pieces end 2^-176 * k away from pi/2, the additions 2^-104 |r|.
-  const double r_error = magnitude(r.hi) * 0x1p-102 + 0x1p-150;
-  const SinCos sc = sincos_reduced(r);
-  // Each of sin r, cos r is within 2^-96 of its value relative (the table, the products and
-  // the sums), plus r's error.
-  const auto relative = [&](DD v) { return 0x1p-96 + r_error * 1.001 / magnitude(v.hi); };
-  DD value{};
-  double error = 0.0;
-  if (which == Trig::tan) {
-    const DD num = (quadrant & 1) == 0 ? sc.sin : neg(sc.cos);
-    const DD den = (quadrant & 1) == 0 ? sc.cos : sc.sin;
-    value = div(num, den);
-    error = magnitude(value.hi) * (relative(num) + relative(den) + 0x1p-100);
-  } else {
-    const int q = which == Trig::sin ? quadrant : (quadrant + 1) & 3;
-    // sin(r + q pi/2) for q = 0..3: sin r, cos r, -sin r, -cos r.
-    value = (q & 1) == 0 ? sc.sin : sc.cos;
-    if ((q & 2) != 0) {
-      value = neg(value);
-    }
-    error = magnitude(value.hi) * relative(value);
+  // exact (Sterbenz), the third product exact as a double-double. Angles within pi/4 need none.
+  DD r{x, 0.0};
+  if (kd != 0) {
+    r = two_sum(x - kd * kHalfPiPieces[0], -kd * kHalfPiPieces[1]);
+    r = add(r, neg(two_prod(kd, kHalfPiPieces[2])));
+    r = add(r, -kd * kHalfPiPieces[3]);
   }
-  return decide(value, error);
+  // Error of r: the pieces end 2^-176 * k away from pi/2, the additions 2^-104 |r|. sin and cos
+  // change by at most r's error.
+  const double r_error = magnitude(r.hi) * 0x1p-102 + 0x1p-150;
+  const bool negative = r.hi < 0;
+  const SplitAngle angle = split_angle(negative ? neg(r) : r);
+  const tables::SinCosEntry& entry = tables::kSinCosTable[angle.j];
+  // sin r = sin(j/256) cos b + cos(j/256) sin b; cos r = cos(j/256) cos b - sin(j/256) sin b.
+  const auto sin_r = [&] {
+    Bounded v = rotate(angle, entry.sin, entry.cos);
+    if (negative) {
+      v.value = neg(v.value);
+    }
+    return v;
+  };
+  const auto cos_r = [&] { return rotate(angle, entry.cos, neg(entry.sin)); };
+  if (which == Trig::tan) {
+    // tan(r + q pi/2) is sin r / cos r for even q, -cos r / sin r for odd q.
+    const bool odd = (quadrant & 1) != 0;
+    const Bounded s = sin_r();
+    const Bounded c = cos_r();
+    const DD num = odd ? neg(c.value) : s.value;
+    const DD den = odd ? s.value : c.value;
+    const double num_error = (odd ? c.error : s.error) + r_error;
+    const double den_error = (odd ? s.error : c.error) + r_error;
+    // Two steps of long division with one reciprocal: q1 within 2^-52 relative, the remainder
+    // num - den q1 within 2^-104 |num|, the correction within 2^-52 of its 2^-51 |q|: the
+    // quotient is within 2^-102 relative.
+    const double inverse = 1.0 / den.hi;
+    const double q1 = num.hi * inverse;
+    const DD rest = add(num, neg(mul(den, q1)));
+    const DD value = fast_two_sum(q1, rest.hi * inverse);
+    // |n/d - n'/d'| <= (en + |n/d| ed) / (|d| - ed); ed is far below |d| 2^-60.
+    const double error =
+        (num_error + magnitude(q1) * 1.001 * den_error) * magnitude(inverse) * (1 + 0x1p-40) +
+        magnitude(value.hi) * 0x1p-100;
+    return decide(value, error);
+  }
+  // sin(r + q pi/2) for q = 0..3: sin r, cos r, -sin r, -cos r.
+  const int q = which == Trig::sin ? quadrant : (quadrant + 1) & 3;
+  Bounded v = (q & 1) == 0 ? sin_r() : cos_r();
+  if ((q & 2) != 0) {
+    v.value = neg(v.value);
+  }
+  return decide(v.value, v.error + r_error);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -623,6 +711,11 @@ double pow(double x, double y) noexcept {
   const double base = magnitude(x);
   if (base == 1.0) {
     return with_sign(1.0, negative_result);
+  }
+  // |y| >= 2^64: |y log x| > 2^10 (|log x| > 2^-53.1 for a double x != 1), past both
+  // thresholds. This also keeps y within two_prod's reach (its split overflows past 2^995).
+  if (magnitude(y) >= 0x1p64) {
+    return (base > 1.0) == (y > 0) ? HUGE_VAL : 0.0;
   }
   const LogResult log = log_fast(base);
   const DD p = two_prod(y, log.value.hi);
