@@ -17,9 +17,9 @@
 // of multiprecision.hpp at 192, 384 and 768 fraction bits (Ziv's strategy), each time with a
 // proven error bound. That happens for huge angles and rarely otherwise: on a seeded sweep of
 // 2,000,000 inputs a function over all magnitudes the rounding test failed twice for exp, once
-// each for pow, sin and tan, never for cos (about once in 2^20 to 2^21 inputs). An input that even 768 bits cannot decide is an exact midpoint between two doubles
-// (pow's exact cases such as 10^23; no transcendental value comes that close to one): it is
-// rounded to even.
+// each for pow, sin and tan, never for cos (about once in 2^20 to 2^21 inputs). An input that even
+// 768 bits cannot decide is an exact midpoint between two doubles (pow's exact cases such as 10^23;
+// no transcendental value comes that close to one): it is rounded to even.
 #include "numeric/correctly_rounded.hpp"
 
 #include <bit>
@@ -53,6 +53,22 @@ double with_sign(double x, bool negative) noexcept {
 // 2^e for -1022 <= e <= 1023.
 double power_of_two(int e) noexcept {
   return from_bits(static_cast<std::uint64_t>(e + 1023) << 52);
+}
+
+// A finite double's magnitude as mantissa * 2^exponent, the mantissa an integer below 2^53
+// (subnormals included).
+struct Decomposed {
+  std::uint64_t mantissa;
+  int exponent;
+};
+Decomposed decompose(double x) noexcept {
+  const std::uint64_t b = bits_of(x);
+  const int biased = static_cast<int>((b >> 52) & 0x7FF);
+  const std::uint64_t fraction = b & ((std::uint64_t{1} << 52) - 1);
+  if (biased == 0) {
+    return {fraction, -1074};
+  }
+  return {fraction | (std::uint64_t{1} << 52), biased - 1075};
 }
 
 // Rounds to the nearest integer (ties to even) for |x| < 2^51.
@@ -173,6 +189,28 @@ std::optional<double> exp_fast(DD z, double z_error) noexcept {
   return *rounded * power_of_two(k >> 6);  // a normal result: scaling is exact
 }
 
+// x = m * 2^e for a finite x > 0, with m within [sqrt(1/2), sqrt(2)], exactly: the split both
+// logarithms (the fast one and the multi-precision one) start from.
+struct LogSplit {
+  double m;
+  int e;
+};
+LogSplit split_for_log(double x) noexcept {
+  int e = 0;
+  if (x < 0x1p-1022) {  // subnormal: scale into the normal range first
+    x *= 0x1p54;
+    e = -54;
+  }
+  const std::uint64_t b = bits_of(x);
+  e += static_cast<int>(b >> 52) - 1023;
+  double m = from_bits((b & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1023} << 52));
+  if (m > 0x1.6a09e667f3bcdp0) {
+    m *= 0.5;
+    ++e;
+  }
+  return {m, e};
+}
+
 // log(x) for a finite x > 0, with an absolute error bound.
 //
 // x = 2^e m, m in [sqrt(1/2), sqrt(2)]; c from the table near 1/m (a multiple of 2^-12), so that
@@ -191,18 +229,7 @@ struct LogResult {
 };
 LogResult log_fast(double x) noexcept {
   using tables::kInverse;
-  int e = 0;
-  if (x < 0x1p-1022) {
-    x *= 0x1p54;
-    e = -54;
-  }
-  const std::uint64_t b = bits_of(x);
-  e += static_cast<int>(b >> 52) - 1023;
-  double m = from_bits((b & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1023} << 52));
-  if (m > 0x1.6a09e667f3bcdp0) {  // keep m within [sqrt(1/2), sqrt(2)]
-    m *= 0.5;
-    ++e;
-  }
+  const auto [m, e] = split_for_log(x);
   const int i = static_cast<int>(nearest_integer((m - 1.0) * 128.0));
   const tables::LogEntry& entry = tables::kLogTable[i + 38];
   const DD p = two_prod(m, entry.c);
@@ -416,18 +443,7 @@ struct FixedError {
   double error;
 };
 FixedError log_fixed(double x, int n) noexcept {
-  int e = 0;
-  if (x < 0x1p-1022) {
-    x *= 0x1p54;
-    e = -54;
-  }
-  const std::uint64_t b = bits_of(x);
-  e += static_cast<int>(b >> 52) - 1023;
-  double m = from_bits((b & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1023} << 52));
-  if (m > 0x1.6a09e667f3bcdp0) {
-    m *= 0.5;
-    ++e;
-  }
+  const auto [m, e] = split_for_log(x);
   mp::Fixed one = mp::zero(n);
   one.w[n - 1] = 1;
   const mp::Fixed mf = mp::from_double(m, n);  // exact
@@ -447,15 +463,7 @@ FixedError log_fixed(double x, int n) noexcept {
 }
 
 double pow_slow(double x, double y) noexcept {  // x > 0 finite, x != 1, y finite, |y log x| < 800
-  const std::uint64_t yb = bits_of(y);
-  const int biased = static_cast<int>((yb >> 52) & 0x7FF);
-  std::uint64_t my = yb & ((std::uint64_t{1} << 52) - 1);
-  int ey = biased - 1075;
-  if (biased == 0) {
-    ey = -1074;
-  } else {
-    my |= std::uint64_t{1} << 52;
-  }
+  auto [my, ey] = decompose(y);
   // Trailing zeros out, so that |my * log x| stays below 2^63 when ey < 0.
   while ((my & 1U) == 0) {
     my >>= 1;
@@ -507,15 +515,7 @@ struct Reduced {
   double error;
 };
 Reduced reduce_fixed(double x, int n) noexcept {
-  const std::uint64_t xb = bits_of(x);
-  const int biased = static_cast<int>((xb >> 52) & 0x7FF);
-  std::uint64_t mx = xb & ((std::uint64_t{1} << 52) - 1);
-  int ex = biased - 1075;
-  if (biased == 0) {
-    ex = -1074;
-  } else {
-    mx |= std::uint64_t{1} << 52;
-  }
+  const auto [mx, ex] = decompose(x);
   // x 2/pi = mx sum_i b_i 2^(ex - i). Bits with ex - i >= 2 add multiples of 4: skip them.
   const int first = ex - 1 > 1 ? ex - 1 : 1;
   const int fraction = 64 * (n - 1);
@@ -775,23 +775,8 @@ double exact_fmod(double a, double b) noexcept {
   if (a < b) {
     return a;
   }
-  const auto decompose = [](double v, std::uint64_t& mantissa, int& exponent) {
-    const std::uint64_t vb = bits_of(v);
-    const int biased = static_cast<int>(vb >> 52);
-    mantissa = vb & ((std::uint64_t{1} << 52) - 1);
-    exponent = biased - 1075;
-    if (biased == 0) {
-      exponent = -1074;
-    } else {
-      mantissa |= std::uint64_t{1} << 52;
-    }
-  };
-  std::uint64_t ma = 0;
-  std::uint64_t mb = 0;
-  int ea = 0;
-  int eb = 0;
-  decompose(a, ma, ea);
-  decompose(b, mb, eb);
+  const auto [ma, ea] = decompose(a);
+  const auto [mb, eb] = decompose(b);
   std::uint64_t r = 0;
   int e = 0;
   if (ea >= eb) {

@@ -235,7 +235,6 @@ Fixed div(const Fixed& a, const Fixed& b) noexcept {
   const bool negative = is_negative(a) != is_negative(b);
   const Fixed x = abs(a);
   const Fixed y = abs(b);
-  const int fraction = fraction_bits(a);
   std::uint64_t numerator[2 * kMaxLimbs] = {};
   for (int i = 0; i < n; ++i) {
     numerator[i + n - 1] = x.w[i];
@@ -275,7 +274,6 @@ Fixed div(const Fixed& a, const Fixed& b) noexcept {
       }
     }
   }
-  (void)fraction;
   return negative ? negate(q) : q;
 }
 
