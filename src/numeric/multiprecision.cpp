@@ -277,37 +277,38 @@ Fixed div(const Fixed& a, const Fixed& b) noexcept {
   return negative ? negate(q) : q;
 }
 
-Fixed shift_right(const Fixed& a, int bits) noexcept {
+namespace {
+
+// The 64 bits of x's limbs that start at bit `first` (bit 0 the lowest bit of limb 0); bits
+// outside the limbs read as zero.
+std::uint64_t window(const Fixed& x, int first) noexcept {
+  const int limb = first >= 0 ? first / 64 : -((63 - first) / 64);
+  const int offset = first - limb * 64;  // 0 to 63
+  const auto at = [&](int i) { return i >= 0 && i < x.n ? x.w[i] : std::uint64_t{0}; };
+  std::uint64_t v = at(limb) >> offset;
+  if (offset != 0) {
+    v |= at(limb + 1) << (64 - offset);
+  }
+  return v;
+}
+
+// |a| moved `bits` places towards the top (towards the bottom for negative bits), its sign
+// kept; bits moved past either end are lost.
+Fixed shift(const Fixed& a, int bits) noexcept {
   const bool negative = is_negative(a);
   const Fixed x = abs(a);
   Fixed r = zero(a.n);
-  const int limbs = bits / 64;
-  const int rest = bits % 64;
-  for (int i = 0; i + limbs < a.n; ++i) {
-    std::uint64_t v = x.w[i + limbs] >> rest;
-    if (rest != 0 && i + limbs + 1 < a.n) {
-      v |= x.w[i + limbs + 1] << (64 - rest);
-    }
-    r.w[i] = v;
+  for (int i = 0; i < a.n; ++i) {
+    r.w[i] = window(x, 64 * i - bits);
   }
   return negative ? negate(r) : r;
 }
 
-Fixed shift_left(const Fixed& a, int bits) noexcept {
-  const bool negative = is_negative(a);
-  const Fixed x = abs(a);
-  Fixed r = zero(a.n);
-  const int limbs = bits / 64;
-  const int rest = bits % 64;
-  for (int i = a.n - 1; i >= limbs; --i) {
-    std::uint64_t v = x.w[i - limbs] << rest;
-    if (rest != 0 && i - limbs - 1 >= 0) {
-      v |= x.w[i - limbs - 1] >> (64 - rest);
-    }
-    r.w[i] = v;
-  }
-  return negative ? negate(r) : r;
-}
+}  // namespace
+
+Fixed shift_right(const Fixed& a, int bits) noexcept { return shift(a, -bits); }
+
+Fixed shift_left(const Fixed& a, int bits) noexcept { return shift(a, bits); }
 
 bool magnitude_below(const Fixed& a, int bits) noexcept {
   const Fixed x = abs(a);
