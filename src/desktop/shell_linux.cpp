@@ -8,6 +8,7 @@
 #include "desktop/process_linux.hpp"
 #include "desktop/shell.hpp"
 #include "desktop/uri_list.hpp"
+#include "frame/c_locale.hpp"
 
 namespace korvane {
 namespace {
@@ -20,8 +21,7 @@ bool exists(const char* path) noexcept {
 // Whether `text` starts with a URI scheme and its colon (a letter, then letters, digits, '+',
 // '-' or '.'), as xdg-open takes it.
 bool has_scheme(std::string_view text) noexcept {
-  const auto letter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
-  if (text.empty() || !letter(text[0])) {
+  if (text.empty() || !is_c_alpha(text[0])) {
     return false;
   }
   for (std::size_t i = 1; i < text.size(); ++i) {
@@ -29,7 +29,7 @@ bool has_scheme(std::string_view text) noexcept {
     if (c == ':') {
       return true;
     }
-    if (!letter(c) && !(c >= '0' && c <= '9') && c != '+' && c != '-' && c != '.') {
+    if (!is_c_alpha(c) && !is_c_digit(c) && c != '+' && c != '-' && c != '.') {
       return false;
     }
   }
