@@ -5,11 +5,10 @@
 // - change nothing outside the buffer's KORVANE_BUFFER_CAPACITY bytes, nor the text argument;
 // - leave the buffer untouched when it only reads, or reports 0;
 // - otherwise leave NUL-terminated text within the capacity and nothing changed after its NUL.
-// Where an oracle is cheap it is checked too: the C library's character classes, "%f" and
-// strtod in the "C" locale.
+// Where an oracle is cheap it is checked too: the C library's character classes in the "C"
+// locale, and the form of number text (fuzz_math_differential checks the math's values).
 #include <korvanelib.h>
 
-#include <locale.h>
 #include <cctype>
 #include <cerrno>
 #include <cmath>
@@ -82,33 +81,25 @@ void require(bool condition, const Export& e, const char* what) {
   }
 }
 
-locale_t c_locale() {
-  static const locale_t c = newlocale(LC_ALL_MASK, "C", nullptr);
-  return c;
-}
-
-// The value a math export computes, by the formulas the library documents.
-double math_value(std::string_view name, const char* text, double number) {
-  const double degrees = number * 3.14159265 / 180.0;
-  const double base = text == nullptr ? 0.0 : strtod_l(text, nullptr, c_locale());
-  if (name == "Sine") return std::sin(degrees);
-  if (name == "Cosine") return std::cos(degrees);
-  if (name == "Tangent") return std::tan(degrees);
-  if (name == "Floor") return std::floor(number);
-  if (name == "Ceil") return std::ceil(number);
-  if (name == "Trunc") return std::trunc(number);
-  if (name == "Round") return std::round(number);
-  if (name == "Exponent") return std::exp(number);
-  if (name == "Power") return std::pow(base, number);
-  // Remainder: the divisor passes through single precision (IEEE rounding; an out-of-range
-  // magnitude becomes an infinity).
-  double divisor = number;
-  if (!std::isnan(number)) {
-    const bool overflows = std::fabs(number) >= 0x1.ffffffp127;
-    divisor = overflows ? std::copysign(INFINITY, number)
-                        : static_cast<double>(static_cast<float>(number));
+// Whether `text` is number text as "%f" writes it ("-", digits, ".", six digits; inf, nan and
+// their negatives), or the start of one when the buffer's capacity cut it.
+bool is_number_text(std::string_view text) {
+  const bool cut = text.size() == kCapacity - 1;
+  const std::string_view magnitude = text.substr(!text.empty() && text.front() == '-' ? 1 : 0);
+  if (magnitude == "inf" || magnitude == "nan") {
+    return true;
   }
-  return std::remainder(base, divisor);
+  const std::size_t point = magnitude.find('.');
+  const std::string_view integer = magnitude.substr(0, point);
+  const std::string_view decimals =
+      point == std::string_view::npos ? std::string_view() : magnitude.substr(point + 1);
+  const auto digits = [](std::string_view part) {
+    return part.find_first_not_of("0123456789") == std::string_view::npos;
+  };
+  if (integer.empty() || !digits(integer) || !digits(decimals)) {
+    return false;
+  }
+  return cut ? decimals.size() <= 6 : point != std::string_view::npos && decimals.size() == 6;
 }
 
 // The calendar clock the time exports read: time(), which may trail the precise clock by a tick
@@ -227,26 +218,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       break;
     }
     case Kind::kMath: {
-      const double value = math_value(e.name, text_argument, number);
-      require(result == (value == 0.0 ? KORVANE_FALSE : KORVANE_TRUE), e,
-              "result disagrees with the value");
+      // The values themselves are compared with MPFR's correctly rounded ones by
+      // fuzz_math_differential; here, the buffer's use.
       if (result == KORVANE_FALSE) {
         require(unchanged, e, "wrote the buffer for a zero value");
         break;
       }
       check_written();
-      char expected[400];
-      const int length = std::snprintf(expected, sizeof expected, "%f", value);
-      require(length > 0 && static_cast<std::size_t>(length) < sizeof expected, e, "oracle");
-      std::string_view want(expected, static_cast<std::size_t>(length));
-      if (std::isnan(value)) {
-        // The sign of a NaN is the math library's choice.
-        const std::string_view got_nan = written.substr(written.front() == '-' ? 1 : 0);
-        require(got_nan == std::string_view("nan").substr(0, got_nan.size()), e,
-                "wrote a NaN other than nan or -nan");
-        break;
-      }
-      require(written == want.substr(0, kCapacity - 1), e, "number text differs from %f");
+      require(is_number_text(written), e, "wrote something other than number text");
       break;
     }
     case Kind::kPattern:

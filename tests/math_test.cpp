@@ -44,6 +44,7 @@ TEST_P(Math, WritesTheValueOrLeavesTheBufferForZero) {
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kSignalingNaN = std::numeric_limits<double>::signaling_NaN();
 
 INSTANTIATE_TEST_SUITE_P(
     Trigonometry, Math,
@@ -102,7 +103,9 @@ INSTANTIATE_TEST_SUITE_P(
         // and pow(1, y) are 1 even for a NaN.
         MathCase{"Power", "-nan", 1, "-nan"}, MathCase{"Power", "nan", -kNaN, "nan"},
         MathCase{"Power", "2", -kNaN, "-nan"}, MathCase{"Power", "-nan", 0, "1.000000"},
-        MathCase{"Power", "1", -kNaN, "1.000000"}, MathCase{"Exponent", "", -kNaN, "-nan"}));
+        MathCase{"Power", "1", -kNaN, "1.000000"},
+        MathCase{"Power", "1", kSignalingNaN, "1.000000"},
+        MathCase{"Exponent", "", -kNaN, "-nan"}));
 
 INSTANTIATE_TEST_SUITE_P(
     Remainders, Math,
