@@ -1,7 +1,7 @@
 // A small fixed-point multi-precision arithmetic for the slow path of the correctly rounded math
-// (correctly_rounded.cpp): numbers of n 64-bit limbs, the top limb the integer part (two's
-// complement), the others 64(n-1) fraction bits. Every operation truncates: its result is within
-// one unit of the last fraction bit (an "ulp", 2^-64(n-1)) of the exact one, unless said
+// (trigonometric.cpp, exponential.cpp): numbers of n 64-bit limbs, the top limb the integer part
+// (two's complement), the others 64(n-1) fraction bits. Every operation truncates: its result is
+// within one unit of the last fraction bit (an "ulp", 2^-64(n-1)) of the exact one, unless said
 // otherwise. Callers keep values within the integer part's range (|value| < 2^63).
 #pragma once
 
