@@ -1,5 +1,6 @@
 // The ten math exports: their values, the number text, and the reading of numbers from text.
 #include <gtest/gtest.h>
+#include <immintrin.h>
 
 #include <charconv>
 #include <clocale>
@@ -149,6 +150,48 @@ TEST(Math, EveryPlatformWritesTheCorrectlyRoundedText) {
   }
   std::printf("%zu shared math cases, %d mismatches\n", std::size(kSharedCases), mismatches);
   EXPECT_GT(std::size(kSharedCases), 3000U);
+}
+
+// The caller's floating-point environment (MXCSR: x86-64 computes doubles in SSE): each directed
+// rounding mode, flush-to-zero with denormals-are-zero as graphics and audio hosts set them,
+// unmasked exceptions, raised flags. The shared table comes out as in the default environment,
+// and the caller gets its environment back bit for bit.
+TEST(Math, NoCallerFloatingPointEnvironmentChangesAnAnswer) {
+  constexpr unsigned kDefault = 0x1F80;
+  const struct {
+    const char* what;
+    unsigned mxcsr;
+  } environments[] = {{"upward", 0x5F80},
+                      {"downward", 0x3F80},
+                      {"toward zero", 0x7F80},
+                      {"flush-to-zero and denormals-are-zero", 0x9FC0},
+                      {"upward, flush-to-zero, denormals-are-zero, every flag raised", 0xDFFF},
+                      {"invalid, zero-divide and overflow unmasked", 0x1900}};
+  std::string buffer(KORVANE_BUFFER_CAPACITY, '\0');
+  for (const auto& environment : environments) {
+    int mismatches = 0;
+    for (const MathCase& c : kSharedCases) {
+      const korvane_script_function function = find_export(c.export_name);
+      buffer.assign(KORVANE_BUFFER_CAPACITY, '\0');
+      buffer.replace(0, 9, "untouched");
+      _mm_setcsr(environment.mxcsr);
+      const float result = function(c.text, c.number, buffer.data(), 0);
+      const unsigned after = _mm_getcsr();
+      _mm_setcsr(kDefault);
+      const bool ok = c.expected == nullptr
+                          ? (result == 0.0f && std::strcmp(buffer.c_str(), "untouched") == 0)
+                          : (result == 1.0f && std::strcmp(buffer.c_str(), c.expected) == 0);
+      if (!ok || after != environment.mxcsr) {
+        if (++mismatches <= 5) {
+          ADD_FAILURE() << environment.what << ": " << testing::PrintToString(c) << " gave "
+                        << buffer.c_str() << ", expected "
+                        << (c.expected != nullptr ? c.expected : "<zero>") << "; MXCSR " << std::hex
+                        << environment.mxcsr << " came back as " << after;
+        }
+      }
+    }
+    EXPECT_EQ(mismatches, 0) << environment.what;
+  }
 }
 
 // The base of Power is read as C's strtod reads it, in the "C" locale whatever the host's:
