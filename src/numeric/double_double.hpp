@@ -111,8 +111,4 @@ inline std::optional<double> decide(DD y, double error) noexcept {
   return std::nullopt;
 }
 
-// The precisions of the slow paths' Ziv loop, in 64-bit limbs of multiprecision.hpp's fixed
-// numbers: 192, 384 and 768 fraction bits.
-inline constexpr int kPrecisions[] = {4, 7, 13};
-
 }  // namespace korvane::cr

@@ -170,16 +170,11 @@ LogResult log_fast(double x) noexcept {
 
 mp::Fixed ln2_fixed(int n) noexcept { return mp::from_limbs(0, tables::kLn2Fraction, n); }
 
-// e^z for fixed z (|z| < 800, error z_error ulps): returns the value in [0.7, 1.42] and the
-// power of two k, value * 2^k = e^z, with the error in ulps.
-struct Scaled {
-  mp::Fixed value;
-  double error;
-  int scale;
-};
-Scaled exp_fixed(const mp::Fixed& z, double z_error) noexcept {
+// e^z for fixed z (|z| < 800, error z_error ulps): the value in [0.7, 1.42] and the power of
+// two k, value * 2^k = e^z, with the error in ulps.
+mp::Approximation exp_fixed(const mp::Fixed& z, double z_error) noexcept {
   const int n = z.n;
-  const int k = static_cast<int>(std::nearbyint(mp::approximate(z) / 0.6931471805599453));
+  const int k = static_cast<int>(nearest_integer(mp::approximate(z) / 0.6931471805599453));
   // r = z - k ln2: ln2's error (1 ulp) times |k| <= 1200.
   mp::Fixed r = mp::sub(z, mp::mul_int(ln2_fixed(n), k));
   const double r_error = z_error + std::abs(k) + 1.0;
@@ -230,49 +225,119 @@ FixedError log_fixed(double x, int n) noexcept {
   return {result, 8.0 * terms + 8.0 + std::abs(e)};
 }
 
+// ---------------------------------------------------------------------------------------------
+// Exact powers.
+//
+// An exact midpoint between two doubles stays undecided at every precision of the Ziv loop, so
+// the powers that can be one are computed exactly, in integers, before it. With x = a 2^e
+// (a odd) and y = c 2^f (c odd), x^y is a dyadic number (an odd integer times a power of two),
+// the only kind that can be a double or a midpoint, only when
+// - f < 0 (y = c / 2^k, k = -f): x is a 2^k-th power, a = b^(2^k) with 2^k dividing e, so that
+//   x^y = (b 2^(e / 2^k))^c; the roots are taken exactly one square root at a time (at most
+//   five for b >= 3, as a < 2^53; at most ten for b = 1, as |e| <= 1074);
+// - then, with the integer n = y: n > 0, or b = 1 (a negative power of an odd b > 1 is no
+//   dyadic number).
+// A double or a midpoint has an odd part below 2^54, so b^n < 2^64 covers them all, with
+// n <= 40 for b >= 3. Every other dyadic power has an odd part of L > 64 bits and lies at
+// least 2^-L (relative) from any midpoint, which the loop decides for L up to about 700.
+
+// The integer square root of a < 2^64 when a is a perfect square.
+std::optional<std::uint64_t> exact_square_root(std::uint64_t a) noexcept {
+  std::uint64_t root = 0;
+  for (int bit = 31; bit >= 0; --bit) {
+    const std::uint64_t candidate = root | (std::uint64_t{1} << bit);
+    if (candidate * candidate <= a) {
+      root = candidate;
+    }
+  }
+  if (root * root != a) {
+    return std::nullopt;
+  }
+  return root;
+}
+
+// x^y when it is an odd integer below 2^64 times a power of two (every exact result and every
+// midpoint is), correctly rounded. x > 0 finite, x != 1; y finite, 0 < |y| < 2^64.
+std::optional<double> pow_exact(double x, double y) noexcept {
+  auto [a, e] = decompose(x);
+  const int a_zeros = std::countr_zero(a);
+  a >>= a_zeros;
+  e += a_zeros;
+  auto [c, f] = decompose(y);
+  const int c_zeros = std::countr_zero(c);
+  c >>= c_zeros;
+  f += c_zeros;
+  for (; f < 0; ++f) {
+    const std::optional<std::uint64_t> root = exact_square_root(a);
+    if ((e & 1) != 0 || !root) {
+      return std::nullopt;
+    }
+    a = *root;
+    e /= 2;
+  }
+  // y = n = c 2^f, an integer below 2^64 in magnitude.
+  if (a == 1) {
+    // 2^(e n): |e n| < 1155 by the caller's |y log x| < 800 (e != 0, since x != 1).
+    if ((c << f) >= 4096) {
+      return std::nullopt;
+    }
+    const std::int64_t exponent = static_cast<std::int64_t>(e) * static_cast<std::int64_t>(c << f);
+    mp::Fixed one = mp::zero(2);
+    one.w[1] = 1;
+    return mp::round_scaled(one, static_cast<int>(y < 0 ? -exponent : exponent));
+  }
+  if (y < 0 || f > 5 || (c << f) > 40) {
+    return std::nullopt;
+  }
+  const int n = static_cast<int>(c << f);
+  mp::u128 power = 1;
+  for (int i = 0; i < n; ++i) {
+    power *= a;
+    if ((power >> 64) != 0) {
+      return std::nullopt;
+    }
+  }
+  mp::Fixed odd_part = mp::zero(2);  // power 2^-64 as a fixed number
+  odd_part.w[0] = static_cast<std::uint64_t>(power);
+  return mp::round_scaled(odd_part, e * n + 64);
+}
+
+// v 2^e for an error bound v: exact, or (below 2^-1022) a little larger.
+double scaled_bound(double v, int e) noexcept {
+  return e < -1022 ? v * 0x1p-1022 : v * power_of_two(e);
+}
+
 double pow_slow(double x, double y) noexcept {  // x > 0 finite, x != 1, y finite, |y log x| < 800
+  if (const std::optional<double> exact = pow_exact(x, y)) {
+    return *exact;
+  }
   auto [my, ey] = decompose(y);
   // Trailing zeros out, so that |my * log x| stays below 2^63 when ey < 0.
   while ((my & 1U) == 0) {
     my >>= 1;
     ++ey;
   }
-  for (std::size_t level = 0; level < std::size(kPrecisions); ++level) {
-    const int n = kPrecisions[level];
+  return mp::correctly_rounded([&](int n) {
     const FixedError log = log_fixed(x, n);
     // z = my * log * 2^ey.
     mp::Fixed z = mp::mul_int(log.value, static_cast<std::int64_t>(my));
     double z_error = log.error * static_cast<double>(my);
     if (ey > 0) {
       z = mp::shift_left(z, ey);
-      z_error = z_error * std::ldexp(1.0, ey);
+      z_error = scaled_bound(z_error, ey);
     } else if (ey < 0) {
-      const int shift = -ey < 64 * (n - 1) ? -ey : 64 * (n - 1) - 1;
-      z = -ey < 64 * (n - 1) ? mp::shift_right(z, shift) : mp::zero(n);
-      z_error = z_error * std::ldexp(1.0, ey) + 1.0;
+      z = -ey < 64 * (n - 1) ? mp::shift_right(z, -ey) : mp::zero(n);
+      z_error = scaled_bound(z_error, ey) + 1.0;
     }
     if (y < 0) {
       z = mp::negate(z);
     }
-    const Scaled e = exp_fixed(z, z_error);
-    const bool last = level + 1 == std::size(kPrecisions);
-    if (const auto rounded = mp::round_interval(e.value, e.error, e.scale, last)) {
-      return *rounded;
-    }
-  }
-  return 0.0;  // not reached: the last level always answers
+    return exp_fixed(z, z_error);
+  });
 }
 
 double exp_slow(double x) noexcept {  // |x| < 800
-  for (std::size_t level = 0; level < std::size(kPrecisions); ++level) {
-    const int n = kPrecisions[level];
-    const Scaled e = exp_fixed(mp::from_double(x, n), 1.0);
-    const bool last = level + 1 == std::size(kPrecisions);
-    if (const auto rounded = mp::round_interval(e.value, e.error, e.scale, last)) {
-      return *rounded;
-    }
-  }
-  return 0.0;
+  return mp::correctly_rounded([x](int n) { return exp_fixed(mp::from_double(x, n), 1.0); });
 }
 
 bool is_integer(double y) noexcept { return trunc(y) == y; }

@@ -232,42 +232,31 @@ void sincos_fixed(const mp::Fixed& r, mp::Fixed& sin_r, mp::Fixed& cos_r, double
 }
 
 double trig_slow(double x, Trig which) noexcept {
-  for (std::size_t level = 0; level < std::size(kPrecisions); ++level) {
-    const int n = kPrecisions[level];
+  return mp::correctly_rounded([x, which](int n) {
     const Reduced reduced = reduce_fixed(x, n);
     mp::Fixed s = mp::zero(n);
     mp::Fixed c = mp::zero(n);
     double series_error = 0.0;
     sincos_fixed(reduced.r, s, c, series_error);
     const double error = series_error + reduced.error * 1.01;
-    mp::Fixed value = mp::zero(n);
-    double value_error = error;
-    if (which == Trig::tan) {
-      const bool odd = (reduced.quadrant & 1) != 0;
-      const mp::Fixed num = odd ? mp::negate(c) : s;
-      const mp::Fixed den = odd ? s : c;
-      value = mp::div(num, den);
-      // |a/b - a'/b'| <= (ea + |a/b| eb) / (|b| - eb), in ulps.
-      const double ulp = std::ldexp(1.0, -64 * (n - 1));
-      const double den_magnitude = std::fabs(mp::approximate(den)) - 2.0 * error * ulp;
-      if (!(den_magnitude > 0)) {
-        continue;
-      }
-      const double quotient = std::fabs(mp::approximate(value)) + 1.0;
-      value_error = (error + quotient * error) / den_magnitude * 1.01 + 2.0;
-    } else {
+    if (which != Trig::tan) {
       const int q = which == Trig::sin ? reduced.quadrant : (reduced.quadrant + 1) & 3;
-      value = (q & 1) == 0 ? s : c;
-      if ((q & 2) != 0) {
-        value = mp::negate(value);
-      }
+      const mp::Fixed& value = (q & 1) == 0 ? s : c;
+      return mp::Approximation{(q & 2) != 0 ? mp::negate(value) : value, error, 0};
     }
-    const bool last = level + 1 == std::size(kPrecisions);
-    if (const auto rounded = mp::round_interval(value, value_error, 0, last)) {
-      return *rounded;
-    }
-  }
-  return 0.0;
+    const bool odd = (reduced.quadrant & 1) != 0;
+    const mp::Fixed num = odd ? mp::negate(c) : s;
+    const mp::Fixed den = odd ? s : c;
+    const mp::Fixed value = mp::div(num, den);
+    // |a/b - a'/b'| <= (ea + |a/b| eb) / (|b| - eb), in ulps; the division adds one.
+    const double ulp = power_of_two(-64 * (n - 1));
+    const double den_magnitude = magnitude(mp::approximate(den)) - 2.0 * error * ulp;
+    const double quotient = magnitude(mp::approximate(value)) + 1.0;
+    const double value_error = den_magnitude > 0
+                                   ? (error + quotient * error) / den_magnitude * 1.01 + 2.0
+                                   : HUGE_VAL;  // no bound: the next precision
+    return mp::Approximation{value, value_error, 0};
+  });
 }
 
 double trig(double x, Trig which) noexcept {
