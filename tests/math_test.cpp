@@ -12,6 +12,7 @@
 #include <string>
 
 #include "support/calls.hpp"
+#include "support/trig_worst_cases.hpp"
 
 namespace korvane::test {
 namespace {
@@ -192,6 +193,30 @@ TEST(Math, NoCallerFloatingPointEnvironmentChangesAnAnswer) {
     }
     EXPECT_EQ(mismatches, 0) << environment.what;
   }
+}
+
+// The published worst cases of sin, cos and tan for correct rounding that the degree
+// conversion reaches, every row, with the text of the correctly rounded value.
+TEST(Math, PublishedTrigonometricWorstCases) {
+  const std::vector<TrigWorstCase> rows = read_trig_worst_cases(KORVANE_TRIG_WORST_CASES);
+  ASSERT_EQ(rows.size(), 151317U);
+  const korvane_script_function functions[] = {find_export("Sine"), find_export("Cosine"),
+                                               find_export("Tangent")};
+  std::string buffer(KORVANE_BUFFER_CAPACITY, '\0');
+  int mismatches = 0;
+  for (const TrigWorstCase& row : rows) {
+    const int which = row.export_name == "Sine" ? 0 : row.export_name == "Cosine" ? 1 : 2;
+    buffer[0] = '\0';
+    const float result = functions[which](nullptr, row.number, buffer.data(), 0);
+    if (result != 1.0f || row.expected != buffer.c_str()) {
+      if (++mismatches <= 10) {
+        ADD_FAILURE() << row.export_name << "(" << std::hexfloat << row.number << std::defaultfloat
+                      << "): expected " << row.expected << ", got " << buffer.c_str() << " (result "
+                      << result << ")";
+      }
+    }
+  }
+  EXPECT_EQ(mismatches, 0);
 }
 
 // The base of Power is read as C's strtod reads it, in the "C" locale whatever the host's:
