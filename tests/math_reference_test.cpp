@@ -474,6 +474,8 @@ TEST(MathReference, GeneratedTablesAgreeWithMpfr) {
     sum += piece;
   }
   EXPECT_LE(std::fabs(mpfr_get_d(x.v, MPFR_RNDN)), 0x1p-170);
+  mpfr_div_2ui(x.v, pi.v, 1, MPFR_RNDN);
+  expect_double_double(x.v, tables::kHalfPi, "pi/2", 0);
   mpfr_const_log2(y.v, MPFR_RNDN);
   expect_fraction_limbs(y.v, tables::kLn2Fraction, 20);
   for (int j = 0; j < 64; ++j) {

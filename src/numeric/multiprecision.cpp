@@ -44,17 +44,6 @@ bool any_below(const std::uint64_t* w, int n, int index) noexcept {
   return false;
 }
 
-// Bits [from, from + 64) of a magnitude as one word.
-std::uint64_t word_at(const std::uint64_t* w, int n, int from) noexcept {
-  std::uint64_t result = 0;
-  for (int b = 0; b < 64; ++b) {
-    if (bit_at(w, n, from + b)) {
-      result |= std::uint64_t{1} << b;
-    }
-  }
-  return result;
-}
-
 // The correctly rounded double of the magnitude M (limbs) times 2^exponent, with a sign.
 double round_magnitude(bool negative, const std::uint64_t* w, int n, int exponent) noexcept {
   const int top = top_bit(w, n);
@@ -72,9 +61,9 @@ double round_magnitude(bool negative, const std::uint64_t* w, int n, int exponen
   const int shift = lsb - exponent;  // bits of M below the last kept bit
   std::uint64_t mantissa = 0;
   if (shift <= 0) {
-    mantissa = word_at(w, n, 0) << -shift;
+    mantissa = bits_from(w, n, 0) << -shift;
   } else {
-    mantissa = word_at(w, n, shift);
+    mantissa = bits_from(w, n, shift);
     const bool half = bit_at(w, n, shift - 1);
     const bool sticky = any_below(w, n, shift - 1);
     if (half && (sticky || (mantissa & 1U) != 0)) {
@@ -316,19 +305,6 @@ Fixed div(const Fixed& a, const Fixed& b) noexcept {
 
 namespace {
 
-// The 64 bits of x's limbs that start at bit `first` (bit 0 the lowest bit of limb 0); bits
-// outside the limbs read as zero.
-std::uint64_t window(const Fixed& x, int first) noexcept {
-  const int limb = first >= 0 ? first / 64 : -((63 - first) / 64);
-  const int offset = first - limb * 64;  // 0 to 63
-  const auto at = [&](int i) { return i >= 0 && i < x.n ? x.w[i] : std::uint64_t{0}; };
-  std::uint64_t v = at(limb) >> offset;
-  if (offset != 0) {
-    v |= at(limb + 1) << (64 - offset);
-  }
-  return v;
-}
-
 // |a| moved `bits` places towards the top (towards the bottom for negative bits), its sign
 // kept; bits moved past either end are lost.
 Fixed shift(const Fixed& a, int bits) noexcept {
@@ -336,7 +312,7 @@ Fixed shift(const Fixed& a, int bits) noexcept {
   const Fixed x = abs(a);
   Fixed r = zero(a.n);
   for (int i = 0; i < a.n; ++i) {
-    r.w[i] = window(x, 64 * i - bits);
+    r.w[i] = bits_from(x.w, x.n, 64 * i - bits);
   }
   return negative ? negate(r) : r;
 }
@@ -393,24 +369,35 @@ std::optional<double> round_interval(const Fixed& value, double error_ulps, int 
   return std::nullopt;
 }
 
+std::uint64_t bits_from(const std::uint64_t* w, int n, int from) noexcept {
+  const int limb = from >= 0 ? from / 64 : -((63 - from) / 64);  // rounded down
+  const int offset = from - 64 * limb;                           // 0 to 63
+  const auto at = [&](int i) { return i >= 0 && i < n ? w[i] : std::uint64_t{0}; };
+  std::uint64_t word = at(limb) >> offset;
+  if (offset != 0) {
+    word |= at(limb + 1) << (64 - offset);
+  }
+  return word;
+}
+
+std::uint64_t fraction_word(const std::uint64_t* fraction, int fraction_limbs, int first) noexcept {
+  const int start = first - 1;  // 0-based index of the word's top bit
+  const int limb = start >= 0 ? start / 64 : -((63 - start) / 64);  // rounded down
+  const int offset = start - 64 * limb;                             // 0 to 63
+  const auto at = [&](int i) {
+    return i >= 0 && i < fraction_limbs ? fraction[i] : std::uint64_t{0};
+  };
+  std::uint64_t word = at(limb) << offset;
+  if (offset != 0) {
+    word |= at(limb + 1) >> (64 - offset);
+  }
+  return word;
+}
+
 void fraction_window(const std::uint64_t* fraction, int fraction_limbs, int first,
                      std::uint64_t* out, int limbs) noexcept {
-  const int total = 64 * limbs;
   for (int i = 0; i < limbs; ++i) {
-    out[i] = 0;
-  }
-  // Bit `first + k` of the fraction (k = 0 is the most significant of the window) goes to
-  // position total - 1 - k of the result.
-  for (int k = 0; k < total; ++k) {
-    const int index = first + k - 1;  // 0-based index into the fraction's bits
-    if (index < 0 || index >= 64 * fraction_limbs) {
-      continue;
-    }
-    const bool bit = ((fraction[index / 64] >> (63 - index % 64)) & 1U) != 0;
-    if (bit) {
-      const int at = total - 1 - k;
-      out[at / 64] |= std::uint64_t{1} << (at % 64);
-    }
+    out[limbs - 1 - i] = fraction_word(fraction, fraction_limbs, first + 64 * i);
   }
 }
 

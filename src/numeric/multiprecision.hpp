@@ -83,9 +83,16 @@ double correctly_rounded(Evaluate&& evaluate) noexcept {
   return round_interval(a.value, a.error, a.scale).value_or(round_scaled(a.value, a.scale));
 }
 
-// Bits [first, first + 64 * limbs) of the binary fraction given most significant limb first
-// (bit 1 is the first bit after the point), as a number with `limbs` limbs, least significant
-// first. Bits past the end of the table read as zero.
+// Bits from .. from + 63 of a number given as n limbs, least significant first, as one word;
+// bits outside the limbs (below 0 included) read as zero.
+std::uint64_t bits_from(const std::uint64_t* w, int n, int from) noexcept;
+
+// Bits first .. first + 63 of a binary fraction given most significant limb first (bit 1 is the
+// first after the point), as one word whose top bit is bit `first`. Bits before the point and
+// past the end of the table read as zero.
+std::uint64_t fraction_word(const std::uint64_t* fraction, int fraction_limbs, int first) noexcept;
+// Bits [first, first + 64 * limbs) of the fraction as a number with `limbs` limbs, least
+// significant first.
 void fraction_window(const std::uint64_t* fraction, int fraction_limbs, int first,
                      std::uint64_t* out, int limbs) noexcept;
 

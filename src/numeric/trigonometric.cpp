@@ -14,6 +14,7 @@
 // function in the fixed-point arithmetic of multiprecision.hpp at 192, 384 and 768 fraction
 // bits (Ziv's strategy), each time with a proven error bound.
 
+#include <bit>
 #include <cstdint>
 #include <iterator>
 #include <optional>
@@ -89,10 +90,19 @@ enum class Trig { sin, cos, tan };
 // Below this magnitude sin x and tan x round to x and cos x to 1: the terms x^3/6, x^3/3 and
 // x^2/2 stay below a quarter of the last bit.
 constexpr double kTinyAngle = 0x1p-30;
-// Up to here the fast path reduces with a four-piece pi/2 (k < 2^20).
+// Up to here the fast path reduces with a four-piece pi/2 (k < 2^20); from here on with the
+// bits of 2/pi.
 constexpr double kModerateAngle = 1e6;
 
-std::optional<double> trig_fast(double x, Trig which) noexcept {
+// x = q pi/2 + r (mod 2 pi), |r| <= pi/4 + 2^-30, with a bound on r's absolute error.
+struct ReducedAngle {
+  int quadrant;  // q mod 4
+  DD r;
+  double error;
+};
+
+// Cody and Waite's reduction, for |x| < kModerateAngle.
+ReducedAngle reduce_moderate(double x) noexcept {
   using tables::kHalfPiPieces;
   const double kd = nearest_integer(x * tables::kTwoOverPi);
   const int quadrant = static_cast<int>(static_cast<std::int64_t>(kd) & 3);
@@ -104,9 +114,84 @@ std::optional<double> trig_fast(double x, Trig which) noexcept {
     r = add(r, neg(two_prod(kd, kHalfPiPieces[2])));
     r = add(r, -kd * kHalfPiPieces[3]);
   }
-  // Error of r: the pieces end 2^-176 * k away from pi/2, the additions 2^-104 |r|. sin and cos
-  // change by at most r's error.
-  const double r_error = magnitude(r.hi) * 0x1p-102 + 0x1p-150;
+  // Error of r: the pieces end 2^-176 * k away from pi/2, the additions 2^-104 |r|.
+  return {quadrant, r, magnitude(r.hi) * 0x1p-102 + 0x1p-150};
+}
+
+// Bits first .. first + 63 of the fraction of 2/pi as one word.
+std::uint64_t two_over_pi_word(int first) noexcept {
+  return mp::fraction_word(tables::kTwoOverPiBits,
+                           static_cast<int>(std::size(tables::kTwoOverPiBits)), first);
+}
+
+// Payne and Hanek's reduction in integers, for any finite x (used from kModerateAngle on).
+// x = mx 2^ex (mx < 2^53)
+// and x 2/pi = mx sum_i b_i 2^(ex - i) over the bits b_i of 2/pi. The bits with i <= ex - 2 add
+// multiples of 4, which change neither the quadrant nor r: the window W of bits ex - 1 ..
+// ex + 254 gives mx W 2^-254, x 2/pi mod 4 within mx 2^-254 < 2^-201 (the bits past the
+// window), its low 256 bits holding 2 integer and 254 fraction bits. The fraction f (|f| <= 1/2
+// once a half is carried into the quadrant) is taken to 106 significant bits (within 2^-105
+// relative; the rest are exact zeros when f has fewer) and multiplied by pi/2 as a
+// double-double (2^-104 relative, the constant within 2^-106): r within 2^-102.5 |r| + 2^-200.
+// f is never zero: no double comes closer to a multiple of pi/2 than 2^-60.9 (x =
+// 6381956970095103 2^797 comes closest), far above the window's error.
+std::optional<ReducedAngle> reduce_huge(double x) noexcept {
+  const auto [mx, ex] = decompose(magnitude(x));
+  const std::uint64_t window[4] = {two_over_pi_word(ex + 191), two_over_pi_word(ex + 127),
+                                   two_over_pi_word(ex + 63), two_over_pi_word(ex - 1)};
+  // mx W mod 2^256.
+  std::uint64_t v[4] = {};
+  std::uint64_t carry = 0;
+  for (int i = 0; i < 4; ++i) {
+    const mp::u128 product = static_cast<mp::u128>(window[i]) * mx + carry;
+    v[i] = static_cast<std::uint64_t>(product);
+    carry = static_cast<std::uint64_t>(product >> 64);
+  }
+  int quadrant = static_cast<int>(v[3] >> 62);
+  v[3] &= (std::uint64_t{1} << 62) - 1;
+  bool negative = false;
+  if ((v[3] >> 61) != 0) {  // f >= 1/2: f - 1 in the next quadrant, its magnitude 1 - f
+    quadrant = (quadrant + 1) & 3;
+    negative = true;
+    unsigned borrow = 1;  // 2^254 - f as the complement plus one, within 254 bits
+    for (std::uint64_t& limb : v) {
+      const mp::u128 sum = static_cast<mp::u128>(~limb) + borrow;
+      limb = static_cast<std::uint64_t>(sum);
+      borrow = static_cast<unsigned>(sum >> 64);
+    }
+    v[3] &= (std::uint64_t{1} << 62) - 1;
+  }
+  int top = -1;
+  for (int i = 3; i >= 0 && top < 0; --i) {
+    if (v[i] != 0) {
+      top = 64 * i + 63 - std::countl_zero(v[i]);
+    }
+  }
+  if (top < 0) {
+    return std::nullopt;
+  }
+  // |f| = (high 2^53 + low) 2^(top - 105 - 254), high and low of 53 bits each.
+  const double high =
+      static_cast<double>(mp::bits_from(v, 4, top - 52) & ((std::uint64_t{1} << 53) - 1));
+  const double low =
+      static_cast<double>(mp::bits_from(v, 4, top - 105) & ((std::uint64_t{1} << 53) - 1));
+  const DD f = fast_two_sum(high * power_of_two(top - 52 - 254), low * power_of_two(top - 359));
+  DD r = mul(f, tables::kHalfPi);
+  if (negative != (x < 0)) {
+    r = neg(r);
+  }
+  if (x < 0) {
+    quadrant = (4 - quadrant) & 3;
+  }
+  return ReducedAngle{quadrant, r, magnitude(r.hi) * 0x1p-102 + 0x1p-199};
+}
+
+// sin, cos or tan of q pi/2 + r.
+std::optional<double> trig_fast(const ReducedAngle& reduced, Trig which) noexcept {
+  const DD r = reduced.r;
+  const int quadrant = reduced.quadrant;
+  // sin and cos change by at most r's error.
+  const double r_error = reduced.error;
   const bool negative = r.hi < 0;
   const SplitAngle angle = split_angle(negative ? neg(r) : r);
   const tables::SinCosEntry& entry = tables::kSinCosTable[angle.j];
@@ -172,7 +257,8 @@ Reduced reduce_fixed(double x, int n) noexcept {
   const int count = last - first + 1;
   const int limbs = (count + 63) / 64 + 1;
   std::uint64_t window[2 * mp::kMaxLimbs + 4] = {};
-  mp::fraction_window(tables::kTwoOverPiBits, 36, first, window, limbs);
+  mp::fraction_window(tables::kTwoOverPiBits, static_cast<int>(std::size(tables::kTwoOverPiBits)),
+                      first, window, limbs);
   // The window is the integer W of bits first .. first + 64 limbs - 1; x 2/pi (mod 4) is
   // mx W 2^(ex - (first + 64 limbs - 1)). Multiply by mx, then take bits as a fixed number.
   std::uint64_t product[2 * mp::kMaxLimbs + 5] = {};
@@ -187,11 +273,8 @@ Reduced reduce_fixed(double x, int n) noexcept {
   // from the fraction's bottom) has weight 2^(k - fraction).
   const int offset = ex - first - 64 * limbs + 1 + fraction;  // fixed bit = j + offset
   mp::Fixed f = mp::zero(n);
-  for (int k = 0; k < 64 * n; ++k) {
-    const int j = k - offset;
-    if (j >= 0 && j < 64 * (limbs + 1) && ((product[j / 64] >> (j % 64)) & 1U) != 0) {
-      f.w[k / 64] |= std::uint64_t{1} << (k % 64);
-    }
+  for (int i = 0; i < n; ++i) {
+    f.w[i] = mp::bits_from(product, limbs + 1, 64 * i - offset);
   }
   f.w[n - 1] &= 3U;  // integer part mod 4
   int quadrant = static_cast<int>(f.w[n - 1]);
@@ -208,45 +291,48 @@ Reduced reduce_fixed(double x, int n) noexcept {
   return {quadrant, r, 4.0};
 }
 
-// sin r and cos r by their Taylor series, |r| <= 0.8, with errors in ulps.
-void sincos_fixed(const mp::Fixed& r, mp::Fixed& sin_r, mp::Fixed& cos_r, double& error) noexcept {
+// sin r (odd) or cos r by its Taylor series, |r| <= 0.8, w = r^2 within 1 ulp, with the error
+// in ulps: each term is within a few ulps (a product and a division, and the previous term's
+// error shrunk by |w| / (i (i + 1)) < 1/3), the sums are exact.
+mp::Approximation taylor(const mp::Fixed& r, const mp::Fixed& w, bool odd) noexcept {
   const int n = r.n;
-  const mp::Fixed w = mp::mul(r, r);
-  mp::Fixed one = mp::zero(n);
-  one.w[n - 1] = 1;
-  sin_r = r;
-  cos_r = one;
-  mp::Fixed term = r;  // r^i / i!
-  mp::Fixed cos_term = one;
+  mp::Fixed term = r;
+  if (!odd) {
+    term = mp::zero(n);
+    term.w[n - 1] = 1;
+  }
+  mp::Fixed sum = term;
   int terms = 0;
   const int fraction = 64 * (n - 1);
-  for (std::uint64_t i = 2;
-       !mp::magnitude_below(term, fraction) || !mp::magnitude_below(cos_term, fraction); i += 2) {
-    cos_term = mp::negate(mp::div_int(mp::div_int(mp::mul(cos_term, w), i - 1), i));
-    term = mp::negate(mp::div_int(mp::div_int(mp::mul(term, w), i), i + 1));
-    cos_r = mp::add(cos_r, cos_term);
-    sin_r = mp::add(sin_r, term);
+  for (std::uint64_t i = 2; !mp::magnitude_below(term, fraction); i += 2) {
+    term = mp::negate(mp::div_int(mp::mul(term, w), odd ? i * (i + 1) : (i - 1) * i));
+    sum = mp::add(sum, term);
     ++terms;
   }
-  error = 4.0 * terms + 4.0;
+  return {sum, 4.0 * terms + 4.0, 0};
 }
 
 double trig_slow(double x, Trig which) noexcept {
   return mp::correctly_rounded([x, which](int n) {
     const Reduced reduced = reduce_fixed(x, n);
-    mp::Fixed s = mp::zero(n);
-    mp::Fixed c = mp::zero(n);
-    double series_error = 0.0;
-    sincos_fixed(reduced.r, s, c, series_error);
-    const double error = series_error + reduced.error * 1.01;
+    const mp::Fixed w = mp::mul(reduced.r, reduced.r);
+    // sin(r + q pi/2) for q = 0..3: sin r, cos r, -sin r, -cos r; cos is sin a quadrant on.
+    const int q = which == Trig::cos ? (reduced.quadrant + 1) & 3 : reduced.quadrant;
     if (which != Trig::tan) {
-      const int q = which == Trig::sin ? reduced.quadrant : (reduced.quadrant + 1) & 3;
-      const mp::Fixed& value = (q & 1) == 0 ? s : c;
-      return mp::Approximation{(q & 2) != 0 ? mp::negate(value) : value, error, 0};
+      mp::Approximation value = taylor(reduced.r, w, (q & 1) == 0);
+      value.error += reduced.error * 1.01;
+      if ((q & 2) != 0) {
+        value.value = mp::negate(value.value);
+      }
+      return value;
     }
-    const bool odd = (reduced.quadrant & 1) != 0;
-    const mp::Fixed num = odd ? mp::negate(c) : s;
-    const mp::Fixed den = odd ? s : c;
+    // tan(r + q pi/2) is sin r / cos r for even q, -cos r / sin r for odd q.
+    const mp::Approximation s = taylor(reduced.r, w, true);
+    const mp::Approximation c = taylor(reduced.r, w, false);
+    const double error = (s.error > c.error ? s.error : c.error) + reduced.error * 1.01;
+    const bool odd = (q & 1) != 0;
+    const mp::Fixed num = odd ? mp::negate(c.value) : s.value;
+    const mp::Fixed den = odd ? s.value : c.value;
     const mp::Fixed value = mp::div(num, den);
     // |a/b - a'/b'| <= (ea + |a/b| eb) / (|b| - eb), in ulps; the division adds one.
     const double ulp = power_of_two(-64 * (n - 1));
@@ -269,8 +355,10 @@ double trig(double x, Trig which) noexcept {
   if (magnitude(x) < kTinyAngle) {
     return which == Trig::cos ? 1.0 : x;
   }
-  if (magnitude(x) < kModerateAngle) {
-    if (const auto fast = trig_fast(x, which)) {
+  const std::optional<ReducedAngle> reduced =
+      magnitude(x) < kModerateAngle ? reduce_moderate(x) : reduce_huge(x);
+  if (reduced) {
+    if (const std::optional<double> fast = trig_fast(*reduced, which)) {
       return *fast;
     }
   }
