@@ -30,17 +30,17 @@ namespace {
 // ---------------------------------------------------------------------------------------------
 // Fast paths.
 
-// e^z for a double-double z with |z.hi| <= 708 and an absolute error of z up to z_error.
+// e^z for a double-double z with |z.hi| < 746 and an absolute error of z up to z_error.
 // exp(z) = 2^m * 2^(j/64) * e^r, k = 64 m + j the integer nearest z 64/ln2, r = z - k ln2/64.
 //
 // Only the terms that need more than a double's 53 bits are carried as double-doubles: r, r^2
 // (exact by two_prod) and the final product with the table. The terms from r^3/6 on lie below
 // 2^-25 and are evaluated in plain doubles.
 //
-// Error bound (|k| < 2^16, |r| < ln2/128 + 2^-28 < 2^-7.5, 2^(j/64) = t within 2^-106):
-// - r: kd * piece 0 is exact (16 + 36 bits) and z.hi minus it is exact (Sterbenz); kd * piece 1
-//   (below 2^-29) and kd * piece 2 are rounded once each, the tail sum twice: r is within 2^-80
-//   of z - k ln2/64 plus z's own error.
+// Error bound (|k| < 2^17, |r| < ln2/128 + 2^-28 < 2^-7.5, 2^(j/64) = t within 2^-106):
+// - r: kd * piece 0 is exact (17 + 36 bits) and z.hi minus it is exact (Sterbenz); kd * piece 1
+//   (below 2^-28) and kd * piece 2 are rounded once each, the tail sum twice: r is within
+//   3 2^-81 of z - k ln2/64 plus z's own error, which moves e^r by 2^-79.4 relative.
 // - e^r - 1 = u + lo: u = rh + rh^2/2 exactly; lo holds q (r^3/3! .. r^8/8!, |q| < 2^-25.07,
 //   within 2^-50.8 relative: rh^3 two roundings, the Horner sum 2^-52.4 relative, the product
 //   one), the rl terms (r rl, r^2 rl / 2; the dropped rl^2 and r^3 rl / 6 terms below 2^-85),
@@ -48,8 +48,8 @@ namespace {
 //   within 2^-75.4 of e^r - 1.
 // - y = t (1 + u + lo): t.hi + t.hi u exact as three doubles; t.hi lo rounded (2^-78), the
 //   dropped t.lo lo (2^-78), the last sum (2^-78), the sum of the small parts (2^-104).
-// Relative to y >= 0.994 t.hi: at most 2^-75.4 / 0.994 + 3 2^-78 / 0.994 < 2^-74.7. The test
-// uses 2^-74.
+// Relative to y >= 0.994 t.hi: at most (2^-75.4 + 3 2^-78) / 0.994 + 2^-79.4 < 2^-74.7. The
+// test uses 2^-74.
 std::optional<double> exp_fast(DD z, double z_error) noexcept {
   using tables::kInverseFactorial;
   using tables::kLn2Over64Pieces;
@@ -77,11 +77,39 @@ std::optional<double> exp_fast(DD z, double z_error) noexcept {
   const double small = (y0.lo + p.lo) + (t.lo + t.lo * u.hi);
   const DD y = fast_two_sum(y0.hi, t.hi * lo + small);
   const double error = magnitude(y.hi) * (0x1p-74 + z_error * 1.001);
-  const std::optional<double> rounded = decide(y, error);
-  if (!rounded) {
-    return std::nullopt;
+  const int scale = k >> 6;  // floor(k / 64)
+  if (scale > -1022) {
+    // A normal result (y >= 0.7), or an overflow: y rounds to the same digits at every scale,
+    // and the scaling in two exact steps gives the result, or an infinity past the largest
+    // double as rounding to nearest does.
+    const std::optional<double> rounded = decide(y, error);
+    if (!rounded) {
+      return std::nullopt;
+    }
+    return *rounded * power_of_two(scale / 2) * power_of_two(scale - scale / 2);
   }
-  return *rounded * power_of_two(k >> 6);  // a normal result: scaling is exact
+  // Below 2^-1021 the result lies on the grid of 2^-1074: round T = y 2^(scale + 1074) (exact
+  // scaling, T < 2^53) to an integer. Below 2^52, T + 2^52 has the integer grid as its doubles'
+  // grid; from 2^52 on, T itself has. Within a few units of 2^52 the slow path decides.
+  const double to_grid = power_of_two(scale + 1074);
+  const DD grid{y.hi * to_grid, y.lo * to_grid};
+  const double grid_error = error * to_grid;
+  if (grid.hi < 0x1p52 - 4) {
+    const DD offset = fast_two_sum(0x1p52, grid.hi);
+    const std::optional<double> rounded = decide(DD{offset.hi, offset.lo + grid.lo}, grid_error);
+    if (!rounded) {
+      return std::nullopt;
+    }
+    return (*rounded - 0x1p52) * 0x1p-1022 * 0x1p-52;  // an integer below 2^52: exact
+  }
+  if (grid.hi > 0x1p52 + 4) {
+    const std::optional<double> rounded = decide(grid, grid_error);
+    if (!rounded) {
+      return std::nullopt;
+    }
+    return *rounded * 0x1p-1022 * 0x1p-52;
+  }
+  return std::nullopt;
 }
 
 // x = m * 2^e for a finite x > 0, with m within [sqrt(1/2), sqrt(2)], exactly: the split both
@@ -365,10 +393,8 @@ double exp(double x) noexcept {
   if (x < -746.0) {
     return 0.0;
   }
-  if (magnitude(x) <= 708.0) {
-    if (const auto fast = exp_fast(DD{x, 0.0}, 0.0)) {
-      return *fast;
-    }
+  if (const auto fast = exp_fast(DD{x, 0.0}, 0.0)) {
+    return *fast;
   }
   return exp_slow(x);
 }
@@ -421,10 +447,7 @@ double pow(double x, double y) noexcept {
   } else if (z.hi + z_error < kExpUnderflow * (1 + 0x1p-40)) {
     result = 0.0;
   } else {
-    std::optional<double> fast;
-    if (magnitude(z.hi) <= 708.0) {
-      fast = exp_fast(z, z_error);
-    }
+    const std::optional<double> fast = exp_fast(z, z_error);
     result = fast ? *fast : pow_slow(base, y);
   }
   return with_sign(result, negative_result);
