@@ -23,23 +23,34 @@ double trunc(double x) noexcept {
   return from_bits(b & ~fraction_mask);
 }
 
+// floor, ceil, trunc and round decide on the bits alone, and add or subtract 1 only to a whole
+// number below 2^52: their answers and the floating-point environment stay the same whatever
+// environment the caller has set (no flag is raised, not even for a subnormal or a signaling
+// NaN argument).
+
 double floor(double x) noexcept {
   const double t = trunc(x);
-  return (t != x && x < 0) ? t - 1.0 : t;
+  return (bits_of(t) != bits_of(x) && sign_bit(x)) ? t - 1.0 : t;
 }
 
 double ceil(double x) noexcept {
   const double t = trunc(x);
-  return (t != x && x > 0) ? t + 1.0 : t;
+  return (bits_of(t) != bits_of(x) && !sign_bit(x)) ? t + 1.0 : t;
 }
 
 double round(double x) noexcept {
-  const double t = trunc(x);
-  if (t == x || is_nan(x)) {
-    return x;
+  const std::uint64_t b = bits_of(x);
+  const int e = static_cast<int>((b >> 52) & 0x7FF) - 1023;
+  if (e >= 52) {
+    return x;  // an integer, an infinity or a NaN
   }
-  // |x| - |t| is exact (both in [0, 2^52), t the integer part of x).
-  return magnitude(x) - magnitude(t) >= 0.5 ? with_sign(magnitude(t) + 1.0, sign_bit(x)) : t;
+  if (e < -1) {
+    return with_sign(0.0, sign_bit(x));  // below 1/2
+  }
+  // The bit worth 1/2: the leading bit for 1/2 <= |x| < 1, else the first fraction bit.
+  const bool half = e == -1 || ((b >> (51 - e)) & 1U) != 0;
+  const double t = trunc(x);
+  return half ? with_sign(magnitude(t) + 1.0, sign_bit(x)) : t;
 }
 
 namespace {

@@ -22,13 +22,25 @@ namespace korvane {
 class DefaultFloatingPoint {
  public:
 #if defined(__x86_64__) || defined(_M_X64)
-  DefaultFloatingPoint() noexcept : saved_(_mm_getcsr()) { _mm_setcsr(kDefault); }
-  ~DefaultFloatingPoint() { _mm_setcsr(saved_); }
+  // Loading the register costs more than reading it: it is loaded only when it must change,
+  // which for most callers (the default controls) is only when the computation raised a flag
+  // that the caller had not.
+  DefaultFloatingPoint() noexcept : saved_(_mm_getcsr()) {
+    if ((saved_ & ~kFlags) != kDefault) {
+      _mm_setcsr(kDefault | (saved_ & kFlags));
+    }
+  }
+  ~DefaultFloatingPoint() {
+    if (_mm_getcsr() != saved_) {
+      _mm_setcsr(saved_);
+    }
+  }
 
  private:
-  // Exceptions masked (bits 7-12), round to nearest, no flush-to-zero, no denormals-are-zero,
-  // no flags: the state in which every thread starts.
+  // Exceptions masked (bits 7-12), round to nearest, no flush-to-zero, no denormals-are-zero:
+  // the controls with which every thread starts. The flags (bits 0-5) are the caller's.
   static constexpr unsigned kDefault = 0x1F80;
+  static constexpr unsigned kFlags = 0x3F;
   unsigned saved_;
 #else
   DefaultFloatingPoint() noexcept {

@@ -14,14 +14,17 @@
 #include "numeric/floating_point_environment.hpp"
 #include "numeric/number_text.hpp"
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
 namespace korvane {
 namespace {
 
 float deliver(double value, char* buffer) noexcept {
-  if (value == 0.0 || buffer == nullptr) {
+  // Zero of either sign, told by the bits: a comparison would raise a flag for a signaling NaN.
+  if ((std::bit_cast<std::uint64_t>(value) << 1) == 0 || buffer == nullptr) {
     return kFalse;
   }
   char text[kNumberTextMax];
@@ -73,15 +76,18 @@ using Formula = double (*)(const char* text, double number) noexcept;
 [[gnu::noinline]] double remainder(const char* text, double number) noexcept {
   return cr::remainder(read_number(text_argument(text)), through_single(number));
 }
-template <double (*function)(double) noexcept>
-[[gnu::noinline]] double of_number(const char*, double number) noexcept {
-  return function(number);
-}
+[[gnu::noinline]] double exponent(const char*, double number) noexcept { return cr::exp(number); }
 
-// Every math export: the value in the default floating-point environment, delivered.
+// The math exports that round: the value in the default floating-point environment, delivered.
 float compute(Formula formula, const char* text, double number, char* buffer) noexcept {
   const DefaultFloatingPoint environment;
   return deliver(formula(text, number), buffer);
+}
+
+// Floor, Ceil, Trunc and Round: exact on the bits, their answers and the environment the same
+// in any environment (exact.cpp), so they skip setting one up, which costs more than they do.
+float compute_exact(double (*function)(double) noexcept, double number, char* buffer) noexcept {
+  return deliver(function(number), buffer);
 }
 
 }  // namespace
@@ -93,25 +99,15 @@ KORVANE_EXPORT(Cosine) { return korvane::compute(korvane::cosine, text, number, 
 
 KORVANE_EXPORT(Tangent) { return korvane::compute(korvane::tangent, text, number, buffer); }
 
-KORVANE_EXPORT(Floor) {
-  return korvane::compute(korvane::of_number<korvane::cr::floor>, text, number, buffer);
-}
+KORVANE_EXPORT(Floor) { return korvane::compute_exact(korvane::cr::floor, number, buffer); }
 
-KORVANE_EXPORT(Ceil) {
-  return korvane::compute(korvane::of_number<korvane::cr::ceil>, text, number, buffer);
-}
+KORVANE_EXPORT(Ceil) { return korvane::compute_exact(korvane::cr::ceil, number, buffer); }
 
-KORVANE_EXPORT(Trunc) {
-  return korvane::compute(korvane::of_number<korvane::cr::trunc>, text, number, buffer);
-}
+KORVANE_EXPORT(Trunc) { return korvane::compute_exact(korvane::cr::trunc, number, buffer); }
 
-KORVANE_EXPORT(Round) {
-  return korvane::compute(korvane::of_number<korvane::cr::round>, text, number, buffer);
-}
+KORVANE_EXPORT(Round) { return korvane::compute_exact(korvane::cr::round, number, buffer); }
 
-KORVANE_EXPORT(Exponent) {
-  return korvane::compute(korvane::of_number<korvane::cr::exp>, text, number, buffer);
-}
+KORVANE_EXPORT(Exponent) { return korvane::compute(korvane::exponent, text, number, buffer); }
 
 KORVANE_EXPORT(Power) { return korvane::compute(korvane::power, text, number, buffer); }
 

@@ -68,8 +68,9 @@ struct Approximation {
 // Ziv's loop: evaluates at each precision until the rounding test decides, and answers the
 // correctly rounded double. The callers answer their exact cases before the loop, and the
 // hardest known inputs of their functions are decided at the first precision; an interval that
-// even the last one leaves undecided (a value within about 2^-750 of a rounding boundary, far
-// closer than any known input comes) is answered by rounding its centre.
+// even the last one leaves undecided (a value closer to a rounding boundary than that
+// precision's error, hundreds of bits beyond any known input) is answered by rounding its
+// centre.
 template <typename Evaluate>
 double correctly_rounded(Evaluate&& evaluate) noexcept {
   constexpr std::size_t kLevels = sizeof kPrecisions / sizeof kPrecisions[0];

@@ -125,16 +125,15 @@ std::uint64_t two_over_pi_word(int first) noexcept {
 }
 
 // Payne and Hanek's reduction in integers, for any finite x (used from kModerateAngle on).
-// x = mx 2^ex (mx < 2^53)
-// and x 2/pi = mx sum_i b_i 2^(ex - i) over the bits b_i of 2/pi. The bits with i <= ex - 2 add
-// multiples of 4, which change neither the quadrant nor r: the window W of bits ex - 1 ..
-// ex + 254 gives mx W 2^-254, x 2/pi mod 4 within mx 2^-254 < 2^-201 (the bits past the
-// window), its low 256 bits holding 2 integer and 254 fraction bits. The fraction f (|f| <= 1/2
-// once a half is carried into the quadrant) is taken to 106 significant bits (within 2^-105
-// relative; the rest are exact zeros when f has fewer) and multiplied by pi/2 as a
-// double-double (2^-104 relative, the constant within 2^-106): r within 2^-102.5 |r| + 2^-200.
-// f is never zero: no double comes closer to a multiple of pi/2 than 2^-60.9 (x =
-// 6381956970095103 2^797 comes closest), far above the window's error.
+// With x = mx 2^ex (mx < 2^53), x 2/pi = mx sum_i b_i 2^(ex - i) over the bits b_i of 2/pi.
+// The bits with i <= ex - 2 add multiples of 4, which change neither the quadrant nor r: the
+// window W of bits ex - 1 .. ex + 254 gives mx W 2^-254, x 2/pi mod 4 within mx 2^-254 < 2^-201
+// (the bits past the window), its low 256 bits holding 2 integer and 254 fraction bits. The
+// fraction f (|f| <= 1/2 once a half is carried into the quadrant) is taken to 106 significant
+// bits (within 2^-105 relative; the rest are exact zeros when f has fewer) and multiplied by
+// pi/2 as a double-double (2^-104 relative, the constant within 2^-106): r is within
+// 2^-102.5 |r| + 2^-200. f is never zero: no double comes closer to a multiple of pi/2 than
+// 2^-60.9 (x = 6381956970095103 2^797 comes closest), far above the window's error.
 std::optional<ReducedAngle> reduce_huge(double x) noexcept {
   const auto [mx, ex] = decompose(magnitude(x));
   const std::uint64_t window[4] = {two_over_pi_word(ex + 191), two_over_pi_word(ex + 127),
