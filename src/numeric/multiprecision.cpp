@@ -369,31 +369,6 @@ std::optional<double> round_interval(const Fixed& value, double error_ulps, int 
   return std::nullopt;
 }
 
-std::uint64_t bits_from(const std::uint64_t* w, int n, int from) noexcept {
-  const int limb = from >= 0 ? from / 64 : -((63 - from) / 64);  // rounded down
-  const int offset = from - 64 * limb;                           // 0 to 63
-  const auto at = [&](int i) { return i >= 0 && i < n ? w[i] : std::uint64_t{0}; };
-  std::uint64_t word = at(limb) >> offset;
-  if (offset != 0) {
-    word |= at(limb + 1) << (64 - offset);
-  }
-  return word;
-}
-
-std::uint64_t fraction_word(const std::uint64_t* fraction, int fraction_limbs, int first) noexcept {
-  const int start = first - 1;  // 0-based index of the word's top bit
-  const int limb = start >= 0 ? start / 64 : -((63 - start) / 64);  // rounded down
-  const int offset = start - 64 * limb;                             // 0 to 63
-  const auto at = [&](int i) {
-    return i >= 0 && i < fraction_limbs ? fraction[i] : std::uint64_t{0};
-  };
-  std::uint64_t word = at(limb) << offset;
-  if (offset != 0) {
-    word |= at(limb + 1) >> (64 - offset);
-  }
-  return word;
-}
-
 void fraction_window(const std::uint64_t* fraction, int fraction_limbs, int first,
                      std::uint64_t* out, int limbs) noexcept {
   for (int i = 0; i < limbs; ++i) {

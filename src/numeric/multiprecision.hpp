@@ -85,13 +85,37 @@ double correctly_rounded(Evaluate&& evaluate) noexcept {
 }
 
 // Bits from .. from + 63 of a number given as n limbs, least significant first, as one word;
-// bits outside the limbs (below 0 included) read as zero.
-std::uint64_t bits_from(const std::uint64_t* w, int n, int from) noexcept;
+// bits outside the limbs (below 0 included) read as zero. Inline: the fast path's reduction
+// takes its words this way.
+inline std::uint64_t bits_from(const std::uint64_t* w, int n, int from) noexcept {
+  const int limb = from >= 0 ? from / 64 : -((63 - from) / 64);  // rounded down
+  const int offset = from - 64 * limb;                           // 0 to 63
+  const auto at = [&](int i) { return i >= 0 && i < n ? w[i] : std::uint64_t{0}; };
+  std::uint64_t word = at(limb) >> offset;
+  if (offset != 0) {
+    word |= at(limb + 1) << (64 - offset);
+  }
+  return word;
+}
 
 // Bits first .. first + 63 of a binary fraction given most significant limb first (bit 1 is the
 // first after the point), as one word whose top bit is bit `first`. Bits before the point and
 // past the end of the table read as zero.
-std::uint64_t fraction_word(const std::uint64_t* fraction, int fraction_limbs, int first) noexcept;
+inline std::uint64_t fraction_word(const std::uint64_t* fraction, int fraction_limbs,
+                                   int first) noexcept {
+  const int start = first - 1;  // 0-based index of the word's top bit
+  const int limb = start >= 0 ? start / 64 : -((63 - start) / 64);  // rounded down
+  const int offset = start - 64 * limb;                             // 0 to 63
+  const auto at = [&](int i) {
+    return i >= 0 && i < fraction_limbs ? fraction[i] : std::uint64_t{0};
+  };
+  std::uint64_t word = at(limb) << offset;
+  if (offset != 0) {
+    word |= at(limb + 1) >> (64 - offset);
+  }
+  return word;
+}
+
 // Bits [first, first + 64 * limbs) of the fraction as a number with `limbs` limbs, least
 // significant first.
 void fraction_window(const std::uint64_t* fraction, int fraction_limbs, int first,
