@@ -220,9 +220,24 @@ void register_portable(const host::Library& library) {
   add_pair(library, "Power", "Power/2^10", bare_power, {"2", 10.0});
   add_pair(library, "Power", "Power/1.0001^1000", bare_power, {"1.0001", 1000.0});
   add_pair(library, "Remainder", "Remainder/1e6%0.3", bare_remainder, {"1000000", 0.3});
-  // Inputs that the fast path cannot decide: the multi-precision slow path's cost.
-  add_pair(library, "Sine", "Hard/Sine/1e22 (huge angle)", bare_sine, {nullptr, 1e22});
+  // Huge angles and results at the ends of the double range: ordinary inputs.
+  add_pair(library, "Sine", "Sine/1e22", bare_sine, {nullptr, 1e22});
+  add_pair(library, "Sine", "Sine/1e300", bare_sine, {nullptr, 1e300});
+  add_pair(library, "Cosine", "Cosine/1e300", bare_cosine, {nullptr, 1e300});
+  add_pair(library, "Tangent", "Tangent/1e300", bare_tangent, {nullptr, 1e300});
+  add_pair(library, "Exponent", "Exponent/709.7", bare_exponent, {nullptr, 709.7});
+  add_pair(library, "Power", "Power/0.1^320.5 (subnormal)", bare_power, {"0.1", 320.5});
+  // The slowest known inputs: exact ties of pow, published worst cases of sin and tan (found
+  // by timing the whole list), x near 1 with a huge y, a value next to a midpoint.
   add_pair(library, "Power", "Hard/Power/10^23 (exact tie)", bare_power, {"10", 23.0});
+  add_pair(library, "Power", "Hard/Power/(1.5 2^-42)^25 (exact tie)", bare_power,
+           {"0x1.8p-42", 25.0});
+  add_pair(library, "Power", "Hard/Power/(1 + 2^-52)^(1.4 2^61) (near overflow)", bare_power,
+           {"0x1.0000000000001p+0", 0x1.6280000000001p+61});
+  add_pair(library, "Sine", "Hard/Sine/worst case 0x1.ad6ad47ac4e9ep+7", bare_sine,
+           {nullptr, 0x1.ad6ad47ac4e9ep+7});
+  add_pair(library, "Tangent", "Hard/Tangent/worst case 0x1.a049fbe007ac7p+10", bare_tangent,
+           {nullptr, 0x1.a049fbe007ac7p+10});
   add_pair(library, "Exponent", "Hard/Exponent/2^-53 (near a midpoint)", bare_exponent,
            {nullptr, 0x1p-53});
 

@@ -80,6 +80,10 @@ int main(void) {
   printf("inline constexpr double k64OverLn2 = %a;\n\n", mpfr_get_d(x, MPFR_RNDN));
   mpfr_ui_div(x, 2, pi, MPFR_RNDN);
   printf("inline constexpr double kTwoOverPi = %a;\n\n", mpfr_get_d(x, MPFR_RNDN));
+  mpfr_div_2ui(x, pi, 1, MPFR_RNDN);
+  printf("inline constexpr DoubleDouble kHalfPi = ");
+  print_dd(x);
+  printf(";\n\n");
 
   printf("// 2^(j/64), j = 0..63.\ninline constexpr DoubleDouble kExp2Table[64] = {\n");
   for (int j = 0; j < 64; ++j) {

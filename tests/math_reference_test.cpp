@@ -18,6 +18,7 @@
 #include "numeric/math_tables.hpp"
 #include "support/calls.hpp"
 #include "support/mpfr_reference.hpp"
+#include "support/trig_worst_cases.hpp"
 
 namespace korvane::test {
 namespace {
@@ -46,6 +47,38 @@ double text_value(const std::string& text) {
   if (text == "nan") return std::numeric_limits<double>::quiet_NaN();
   if (text == "-nan") return -std::numeric_limits<double>::quiet_NaN();
   return std::strtod(text.c_str(), nullptr);
+}
+
+// Degrees whose radians (after the conversion with 3.14159265) lie closest to an odd multiple
+// of pi/2 among the doubles near (m + 1/2) pi 180 / 3.14159265, m of every size: tangents far
+// past 5e8, whose error bounds in the multiprecision division are large.
+std::vector<Case> tangent_poles() {
+  std::vector<Case> cases;
+  const DoubleContext context;
+  mpfr_t pole, degrees, value;
+  mpfr_inits2(300, pole, degrees, value, static_cast<mpfr_ptr>(nullptr));
+  for (const double m : {1e6, 1234567.0, 1e7 + 3, 5e8, 1e12, 0x1p40 + 1, 1e15, 0x1p60}) {
+    mpfr_const_pi(pole, MPFR_RNDN);
+    mpfr_mul_d(pole, pole, m + 0.5, MPFR_RNDN);
+    mpfr_mul_ui(degrees, pole, 180, MPFR_RNDN);
+    mpfr_div_d(degrees, degrees, 3.14159265, MPFR_RNDN);
+    double best = mpfr_get_d(degrees, MPFR_RNDN);
+    double best_tangent = 0.0;
+    double candidate = std::nextafter(std::nextafter(best, 0.0), 0.0);
+    for (int i = 0; i < 5; ++i, candidate = std::nextafter(candidate, HUGE_VAL)) {
+      mpfr_set_d(value, candidate * 3.14159265 / 180.0, MPFR_RNDN);
+      mpfr_tan(value, value, MPFR_RNDN);
+      const double tangent = std::fabs(mpfr_get_d(value, MPFR_RNDN));
+      if (tangent > best_tangent) {
+        best_tangent = tangent;
+        best = candidate;
+      }
+    }
+    cases.push_back({"Tangent", "", best});
+    cases.push_back({"Tangent", "", -best});
+  }
+  mpfr_clears(pole, degrees, value, static_cast<mpfr_ptr>(nullptr));
+  return cases;
 }
 
 // The hard cases: ties, halves, huge angles, huge and subnormal results.
@@ -90,7 +123,7 @@ std::vector<Case> hard_cases() {
                    nan,       -nan,
                    2.2e-7,    0x1.921fb54442d18p+0 * 180 / 3.14159265,
                    45.0,      135.0,
-                   30.0}) {
+                   30.0,      0x1.5752b68694ee5p+26}) {
     for (const char* e : {"Sine", "Cosine", "Tangent"}) {
       cases.push_back({e, "", v});
     }
@@ -107,6 +140,10 @@ std::vector<Case> hard_cases() {
                    -745.1332191019412,
                    -745.2,
                    -740.0,
+                   -708.3964185322641,
+                   -708.39641853226408,
+                   -744.4400719213812,
+                   709.089565712824,
                    -720.5,
                    0x1p-53,
                    -0x1p-54,
@@ -174,9 +211,38 @@ std::vector<Case> hard_cases() {
       {"1.8470415667005061e-288", 0x1p1000},
       {"-3", -1e300},
       {"0.5", -0x1p64},
-      {"1.0000000000000002", 0x1p63}};
+      {"1.0000000000000002", 0x1p63},
+      // Exact midpoints and exact results, answered in integers: odd parts of 54 bits
+      // (3^34, 7^19, (2^27 - 1)^2, 5^23 2^-41 25), a subnormal midpoint (243 2^-1075),
+      // roots that are dyadic.
+      {"0x1.8p-42", 25},
+      {"134217727", 2},
+      {"5", 23},
+      {"0x1.8p-214", 5},
+      {"0x1.9p+4", 1.5},
+      {"6561", 0.25},
+      {"0x1p-1074", -0.5},
+      {"0x1p-1000", 1.075},
+      {"0x1.0000000000001p+0", 0x1.6280000000001p+61},
+      {"0x1.00000000002p+0", -0x1.6300000000163p+52}};
   for (const auto& [text, y] : powers) {
     cases.push_back({"Power", text, y});
+  }
+  // x within 2^-43 of 1 and y of 2^52 and more, the results near overflow, below the normal
+  // range and near the last subnormal, with y's neighbours.
+  for (const double step : {0x1p-52, 0x1p-43, 3 * 0x1p-52, -0x1p-53, -0x1.2345p-45}) {
+    const double x = 1.0 + step;
+    for (const double target :
+         {709.5, 709.78, 708.5, -708.2, -708.3964185322641, -720.0, -744.44, -745.0, -745.13}) {
+      const double y = target / std::log1p(step);
+      for (const double neighbour :
+           {std::nextafter(y, -HUGE_VAL), y, std::nextafter(y, HUGE_VAL)}) {
+        cases.push_back({"Power", hex_text(x), neighbour});
+      }
+    }
+  }
+  for (const Case& c : tangent_poles()) {
+    cases.push_back(c);
   }
   const std::pair<const char*, double> remainders[] = {{"1000000", 0.3},
                                                        {"1e300", 0.3},
@@ -279,11 +345,19 @@ std::string quoted(const std::string& text) {
   return out + "\"";
 }
 
-// The hard cases and a seeded sample, with MPFR's answers: the rows every platform checks.
+// The hard cases, a seeded sample and every 150th published trigonometric worst case, with
+// MPFR's answers: the rows every platform checks, also under every floating-point environment.
 std::vector<Case> shared_cases() {
   std::vector<Case> cases = hard_cases();
   for (const Case& c : random_cases(400, 20261210)) {
     cases.push_back(c);
+  }
+  const std::vector<TrigWorstCase> worst = read_trig_worst_cases(KORVANE_TRIG_WORST_CASES);
+  for (std::size_t i = 0; i < worst.size(); i += 150) {
+    cases.push_back({worst[i].export_name == "Sine"     ? "Sine"
+                     : worst[i].export_name == "Cosine" ? "Cosine"
+                                                        : "Tangent",
+                     "", worst[i].number});
   }
   return cases;
 }
@@ -320,6 +394,42 @@ TEST(MathReference, SharedTableIsMpfrs) {
     }
   }
   std::printf("shared table: %zu rows, %d differ from MPFR\n", cases.size(), mismatches);
+}
+
+// The published trigonometric worst cases: each row's number converts to its radians, and its
+// text is MPFR's. KORVANE_WRITE_TRIG_WORST_CASES=FILE writes the table with MPFR's texts (pack
+// it with: tar -cJf tests/data/trig_worst_cases.tar.xz -C DIR trig_worst_cases.tsv).
+TEST(MathReference, PublishedTrigonometricWorstCasesHoldMpfrsTexts) {
+  const std::vector<TrigWorstCase> rows = read_trig_worst_cases(KORVANE_TRIG_WORST_CASES);
+  const char* path = std::getenv("KORVANE_WRITE_TRIG_WORST_CASES");
+  std::ofstream out;
+  if (path != nullptr) {
+    out.open(path);
+    out << "# The published binary64 worst cases of sin, cos and tan for correct rounding that "
+           "the degree conversion (number * 3.14159265 / 180) reaches: values that agree with a "
+           "rounding boundary on 43 or more bits after the round bit, and the arguments closest "
+           "to multiples of pi/2 (V. Lefevre's testlibm data of 2020-11-27 and bacsel searches, "
+           "as collected for the correct-rounding literature).\n"
+        << "# export\ttext\tnumber (degrees, %a)\tradians (%a)\tthe \"%f\" text of the "
+           "correctly rounded value (MPFR)\n";
+  }
+  int mismatches = 0;
+  for (const TrigWorstCase& row : rows) {
+    EXPECT_EQ(row.number * 3.14159265 / 180.0, row.radians) << hex_text(row.number);
+    const std::string expected = expected_text(row.export_name, 0.0, row.number);
+    if (path != nullptr) {
+      out << row.export_name << "\t\t" << hex_text(row.number) << "\t" << hex_text(row.radians)
+          << "\t" << expected << "\n";
+    } else if (expected != row.expected && ++mismatches <= 10) {
+      ADD_FAILURE() << row.export_name << "(" << hex_text(row.number) << "): stored "
+                    << row.expected << ", MPFR " << expected;
+    }
+  }
+  EXPECT_EQ(rows.size(), 151317U);
+  EXPECT_EQ(mismatches, 0);
+  if (path != nullptr) {
+    ASSERT_TRUE(out.good()) << path;
+  }
 }
 
 // The generated constants of src/numeric/math_tables.inc, recomputed.
@@ -364,6 +474,8 @@ TEST(MathReference, GeneratedTablesAgreeWithMpfr) {
     sum += piece;
   }
   EXPECT_LE(std::fabs(mpfr_get_d(x.v, MPFR_RNDN)), 0x1p-170);
+  mpfr_div_2ui(x.v, pi.v, 1, MPFR_RNDN);
+  expect_double_double(x.v, tables::kHalfPi, "pi/2", 0);
   mpfr_const_log2(y.v, MPFR_RNDN);
   expect_fraction_limbs(y.v, tables::kLn2Fraction, 20);
   for (int j = 0; j < 64; ++j) {

@@ -1,5 +1,6 @@
 // The ten math exports: their values, the number text, and the reading of numbers from text.
 #include <gtest/gtest.h>
+#include <immintrin.h>
 
 #include <charconv>
 #include <clocale>
@@ -11,6 +12,7 @@
 #include <string>
 
 #include "support/calls.hpp"
+#include "support/trig_worst_cases.hpp"
 
 namespace korvane::test {
 namespace {
@@ -149,6 +151,84 @@ TEST(Math, EveryPlatformWritesTheCorrectlyRoundedText) {
   }
   std::printf("%zu shared math cases, %d mismatches\n", std::size(kSharedCases), mismatches);
   EXPECT_GT(std::size(kSharedCases), 3000U);
+}
+
+// The caller's floating-point environment (MXCSR: x86-64 computes doubles in SSE): each directed
+// rounding mode, flush-to-zero with denormals-are-zero as graphics and audio hosts set them,
+// unmasked exceptions, raised flags. The shared table comes out as in the default environment,
+// and the caller gets its environment back bit for bit.
+TEST(Math, NoCallerFloatingPointEnvironmentChangesAnAnswer) {
+  constexpr unsigned kDefault = 0x1F80;
+  const struct {
+    const char* what;
+    unsigned mxcsr;
+  } environments[] = {{"upward", 0x5F80},
+                      {"downward", 0x3F80},
+                      {"toward zero", 0x7F80},
+                      {"flush-to-zero and denormals-are-zero", 0x9FC0},
+                      {"upward, flush-to-zero, denormals-are-zero, every flag raised", 0xDFFF},
+                      {"invalid, zero-divide and overflow unmasked", 0x1900}};
+  std::string buffer(KORVANE_BUFFER_CAPACITY, '\0');
+  for (const auto& environment : environments) {
+    int mismatches = 0;
+    for (const MathCase& c : kSharedCases) {
+      const korvane_script_function function = find_export(c.export_name);
+      buffer.assign(KORVANE_BUFFER_CAPACITY, '\0');
+      buffer.replace(0, 9, "untouched");
+      _mm_setcsr(environment.mxcsr);
+      const float result = function(c.text, c.number, buffer.data(), 0);
+      const unsigned after = _mm_getcsr();
+      _mm_setcsr(kDefault);
+      const bool ok = c.expected == nullptr
+                          ? (result == 0.0f && std::strcmp(buffer.c_str(), "untouched") == 0)
+                          : (result == 1.0f && std::strcmp(buffer.c_str(), c.expected) == 0);
+      if (!ok || after != environment.mxcsr) {
+        if (++mismatches <= 5) {
+          ADD_FAILURE() << environment.what << ": " << testing::PrintToString(c) << " gave "
+                        << buffer.c_str() << ", expected "
+                        << (c.expected != nullptr ? c.expected : "<zero>") << "; MXCSR " << std::hex
+                        << environment.mxcsr << " came back as " << after;
+        }
+      }
+    }
+    EXPECT_EQ(mismatches, 0) << environment.what;
+  }
+  // A signaling NaN raises no flag and, with invalid operations unmasked, no trap.
+  for (const char* name : {"Floor", "Ceil", "Trunc", "Round", "Exponent", "Sine"}) {
+    buffer.assign(KORVANE_BUFFER_CAPACITY, '\0');
+    const korvane_script_function function = find_export(name);
+    _mm_setcsr(0x1F00);
+    const float result = function(nullptr, kSignalingNaN, buffer.data(), 0);
+    const unsigned after = _mm_getcsr();
+    _mm_setcsr(kDefault);
+    EXPECT_EQ(result, 1.0f) << name;
+    EXPECT_STREQ(buffer.c_str(), "nan") << name;
+    EXPECT_EQ(after, 0x1F00U) << name;
+  }
+}
+
+// The published worst cases of sin, cos and tan for correct rounding that the degree
+// conversion reaches, every row, with the text of the correctly rounded value.
+TEST(Math, PublishedTrigonometricWorstCases) {
+  const std::vector<TrigWorstCase> rows = read_trig_worst_cases(KORVANE_TRIG_WORST_CASES);
+  ASSERT_EQ(rows.size(), 151317U);
+  const korvane_script_function functions[] = {find_export("Sine"), find_export("Cosine"),
+                                               find_export("Tangent")};
+  std::string buffer(KORVANE_BUFFER_CAPACITY, '\0');
+  int mismatches = 0;
+  for (const TrigWorstCase& row : rows) {
+    const int which = row.export_name == "Sine" ? 0 : row.export_name == "Cosine" ? 1 : 2;
+    buffer[0] = '\0';
+    const float result = functions[which](nullptr, row.number, buffer.data(), 0);
+    if (result != 1.0f || row.expected != buffer.c_str()) {
+      if (++mismatches <= 10) {
+        ADD_FAILURE() << row.export_name << "(" << std::hexfloat << row.number << std::defaultfloat
+                      << "): expected " << row.expected << ", got " << buffer.c_str() << " (result "
+                      << result << ")";
+      }
+    }
+  }
+  EXPECT_EQ(mismatches, 0);
 }
 
 // The base of Power is read as C's strtod reads it, in the "C" locale whatever the host's:

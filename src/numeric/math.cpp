@@ -5,19 +5,26 @@
 //
 // NaNs: a NaN argument keeps its sign (the first NaN in argument order: the text's number, then
 // the number argument); a NaN that the operation itself creates is the positive one ("nan").
+//
+// Each computes in the default floating-point environment, whatever the caller has set, and
+// gives the caller's environment back as it was (floating_point_environment.hpp).
 #include "frame/buffer.hpp"
 #include "frame/export.hpp"
 #include "numeric/correctly_rounded.hpp"
+#include "numeric/floating_point_environment.hpp"
 #include "numeric/number_text.hpp"
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
 namespace korvane {
 namespace {
 
 float deliver(double value, char* buffer) noexcept {
-  if (value == 0.0 || buffer == nullptr) {
+  // Zero of either sign, told by the bits: a comparison would raise a flag for a signaling NaN.
+  if ((std::bit_cast<std::uint64_t>(value) << 1) == 0 || buffer == nullptr) {
     return kFalse;
   }
   char text[kNumberTextMax];
@@ -49,38 +56,59 @@ double through_single(double value) noexcept {
   return static_cast<double>(static_cast<float>(value));
 }
 
+// The ten formulas: the value of an export's arguments. Each is kept a function of its own
+// (never inlined), so that all of its arithmetic happens between the setting and the restoring
+// of the floating-point environment in compute().
+using Formula = double (*)(const char* text, double number) noexcept;
+
+[[gnu::noinline]] double sine(const char*, double number) noexcept {
+  return cr::sin(radians(number));
+}
+[[gnu::noinline]] double cosine(const char*, double number) noexcept {
+  return cr::cos(radians(number));
+}
+[[gnu::noinline]] double tangent(const char*, double number) noexcept {
+  return cr::tan(radians(number));
+}
+[[gnu::noinline]] double power(const char* text, double number) noexcept {
+  return cr::pow(read_number(text_argument(text)), number);
+}
+[[gnu::noinline]] double remainder(const char* text, double number) noexcept {
+  return cr::remainder(read_number(text_argument(text)), through_single(number));
+}
+[[gnu::noinline]] double exponent(const char*, double number) noexcept { return cr::exp(number); }
+
+// The math exports that round: the value in the default floating-point environment, delivered.
+float compute(Formula formula, const char* text, double number, char* buffer) noexcept {
+  const DefaultFloatingPoint environment;
+  return deliver(formula(text, number), buffer);
+}
+
+// Floor, Ceil, Trunc and Round: exact on the bits, their answers and the environment the same
+// in any environment (exact.cpp), so they skip setting one up, which costs more than they do.
+float compute_exact(double (*function)(double) noexcept, double number, char* buffer) noexcept {
+  return deliver(function(number), buffer);
+}
+
 }  // namespace
 }  // namespace korvane
 
-KORVANE_EXPORT(Sine) {
-  return korvane::deliver(korvane::cr::sin(korvane::radians(number)), buffer);
-}
+KORVANE_EXPORT(Sine) { return korvane::compute(korvane::sine, text, number, buffer); }
 
-KORVANE_EXPORT(Cosine) {
-  return korvane::deliver(korvane::cr::cos(korvane::radians(number)), buffer);
-}
+KORVANE_EXPORT(Cosine) { return korvane::compute(korvane::cosine, text, number, buffer); }
 
-KORVANE_EXPORT(Tangent) {
-  return korvane::deliver(korvane::cr::tan(korvane::radians(number)), buffer);
-}
+KORVANE_EXPORT(Tangent) { return korvane::compute(korvane::tangent, text, number, buffer); }
 
-KORVANE_EXPORT(Floor) { return korvane::deliver(korvane::cr::floor(number), buffer); }
+KORVANE_EXPORT(Floor) { return korvane::compute_exact(korvane::cr::floor, number, buffer); }
 
-KORVANE_EXPORT(Ceil) { return korvane::deliver(korvane::cr::ceil(number), buffer); }
+KORVANE_EXPORT(Ceil) { return korvane::compute_exact(korvane::cr::ceil, number, buffer); }
 
-KORVANE_EXPORT(Trunc) { return korvane::deliver(korvane::cr::trunc(number), buffer); }
+KORVANE_EXPORT(Trunc) { return korvane::compute_exact(korvane::cr::trunc, number, buffer); }
 
-KORVANE_EXPORT(Round) { return korvane::deliver(korvane::cr::round(number), buffer); }
+KORVANE_EXPORT(Round) { return korvane::compute_exact(korvane::cr::round, number, buffer); }
 
-KORVANE_EXPORT(Exponent) { return korvane::deliver(korvane::cr::exp(number), buffer); }
+KORVANE_EXPORT(Exponent) { return korvane::compute(korvane::exponent, text, number, buffer); }
 
-KORVANE_EXPORT(Power) {
-  return korvane::deliver(
-      korvane::cr::pow(korvane::read_number(korvane::text_argument(text)), number), buffer);
-}
+KORVANE_EXPORT(Power) { return korvane::compute(korvane::power, text, number, buffer); }
 
-KORVANE_EXPORT(Remainder) {
-  return korvane::deliver(korvane::cr::remainder(korvane::read_number(korvane::text_argument(text)),
-                                                 korvane::through_single(number)),
-                          buffer);
-}
+KORVANE_EXPORT(Remainder) { return korvane::compute(korvane::remainder, text, number, buffer); }

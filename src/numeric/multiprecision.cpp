@@ -44,17 +44,6 @@ bool any_below(const std::uint64_t* w, int n, int index) noexcept {
   return false;
 }
 
-// Bits [from, from + 64) of a magnitude as one word.
-std::uint64_t word_at(const std::uint64_t* w, int n, int from) noexcept {
-  std::uint64_t result = 0;
-  for (int b = 0; b < 64; ++b) {
-    if (bit_at(w, n, from + b)) {
-      result |= std::uint64_t{1} << b;
-    }
-  }
-  return result;
-}
-
 // The correctly rounded double of the magnitude M (limbs) times 2^exponent, with a sign.
 double round_magnitude(bool negative, const std::uint64_t* w, int n, int exponent) noexcept {
   const int top = top_bit(w, n);
@@ -72,9 +61,9 @@ double round_magnitude(bool negative, const std::uint64_t* w, int n, int exponen
   const int shift = lsb - exponent;  // bits of M below the last kept bit
   std::uint64_t mantissa = 0;
   if (shift <= 0) {
-    mantissa = word_at(w, n, 0) << -shift;
+    mantissa = bits_from(w, n, 0) << -shift;
   } else {
-    mantissa = word_at(w, n, shift);
+    mantissa = bits_from(w, n, shift);
     const bool half = bit_at(w, n, shift - 1);
     const bool sticky = any_below(w, n, shift - 1);
     if (half && (sticky || (mantissa & 1U) != 0)) {
@@ -230,67 +219,91 @@ Fixed div_int(const Fixed& a, std::uint64_t k) noexcept {
 }
 
 Fixed div(const Fixed& a, const Fixed& b) noexcept {
-  // Binary long division of |a| * 2^(fraction bits) by |b|.
+  // |a| 2^(64(n-1)) divided by |b|, truncated: long division in base 2^64 (Knuth's algorithm D),
+  // the quotient's n low limbs kept.
   const int n = a.n;
   const bool negative = is_negative(a) != is_negative(b);
   const Fixed x = abs(a);
   const Fixed y = abs(b);
-  std::uint64_t numerator[2 * kMaxLimbs] = {};
+  const int m = 2 * n - 1;  // limbs of the numerator
+  std::uint64_t u[2 * kMaxLimbs + 1] = {};
   for (int i = 0; i < n; ++i) {
-    numerator[i + n - 1] = x.w[i];
+    u[i + n - 1] = x.w[i];
   }
-  const int numerator_limbs = 2 * n - 1;
-  std::uint64_t remainder[kMaxLimbs + 1] = {};
-  Fixed q = zero(n);
-  for (int bit = 64 * numerator_limbs - 1; bit >= 0; --bit) {
-    // remainder = remainder * 2 + next bit
-    std::uint64_t carry = (numerator[bit / 64] >> (bit % 64)) & 1U;
-    for (int i = 0; i <= n; ++i) {
-      const std::uint64_t next = remainder[i] >> 63;
-      remainder[i] = (remainder[i] << 1) | carry;
-      carry = next;
+  int d = n;  // limbs of the divisor, its top limb nonzero
+  while (d > 1 && y.w[d - 1] == 0) {
+    --d;
+  }
+  std::uint64_t q[2 * kMaxLimbs] = {};
+  if (d == 1) {
+    u128 remainder = 0;
+    for (int i = m - 1; i >= 0; --i) {
+      const u128 t = (remainder << 64) | u[i];
+      q[i] = static_cast<std::uint64_t>(t / y.w[0]);
+      remainder = t % y.w[0];
     }
-    // remainder >= y ?
-    bool greater_or_equal = remainder[n] != 0;
-    if (!greater_or_equal) {
-      greater_or_equal = true;
-      for (int i = n - 1; i >= 0; --i) {
-        if (remainder[i] != y.w[i]) {
-          greater_or_equal = remainder[i] > y.w[i];
+  } else {
+    // Normalised so that the divisor's top bit is set; the numerator gains a limb.
+    const int s = std::countl_zero(y.w[d - 1]);
+    const auto shifted = [s](std::uint64_t high, std::uint64_t low) {
+      return s == 0 ? high : (high << s) | (low >> (64 - s));
+    };
+    std::uint64_t v[kMaxLimbs] = {};
+    for (int i = d - 1; i > 0; --i) {
+      v[i] = shifted(y.w[i], y.w[i - 1]);
+    }
+    v[0] = y.w[0] << s;
+    u[m] = s == 0 ? 0 : u[m - 1] >> (64 - s);
+    for (int i = m - 1; i > 0; --i) {
+      u[i] = shifted(u[i], u[i - 1]);
+    }
+    u[0] <<= s;
+    for (int j = m - d; j >= 0; --j) {
+      // The quotient limb estimated from the top two limbs, at most two too large after the
+      // correction against the third.
+      const u128 top = (static_cast<u128>(u[j + d]) << 64) | u[j + d - 1];
+      u128 estimate = top / v[d - 1];
+      u128 rest = top % v[d - 1];
+      while ((estimate >> 64) != 0 || estimate * v[d - 2] > ((rest << 64) | u[j + d - 2])) {
+        --estimate;
+        rest += v[d - 1];
+        if ((rest >> 64) != 0) {
           break;
         }
       }
-    }
-    if (greater_or_equal) {
-      unsigned borrow = 0;
-      for (int i = 0; i <= n; ++i) {
-        const std::uint64_t subtrahend = i < n ? y.w[i] : 0;
-        const u128 t = static_cast<u128>(remainder[i]) - subtrahend - borrow;
-        remainder[i] = static_cast<std::uint64_t>(t);
-        borrow = static_cast<unsigned>((t >> 64) & 1U);
+      // u[j .. j + d] -= estimate * v; if that went below zero, one v back.
+      std::uint64_t carry = 0;
+      std::uint64_t borrow = 0;
+      for (int i = 0; i < d; ++i) {
+        const u128 product = estimate * v[i] + carry;
+        carry = static_cast<std::uint64_t>(product >> 64);
+        const u128 t = static_cast<u128>(u[i + j]) - static_cast<std::uint64_t>(product) - borrow;
+        u[i + j] = static_cast<std::uint64_t>(t);
+        borrow = (t >> 64) != 0 ? 1 : 0;
       }
-      if (bit < 64 * n) {
-        q.w[bit / 64] |= std::uint64_t{1} << (bit % 64);
+      const u128 t = static_cast<u128>(u[j + d]) - carry - borrow;
+      u[j + d] = static_cast<std::uint64_t>(t);
+      if ((t >> 64) != 0) {
+        --estimate;
+        std::uint64_t add_carry = 0;
+        for (int i = 0; i < d; ++i) {
+          const u128 sum = static_cast<u128>(u[i + j]) + v[i] + add_carry;
+          u[i + j] = static_cast<std::uint64_t>(sum);
+          add_carry = static_cast<std::uint64_t>(sum >> 64);
+        }
+        u[j + d] += add_carry;
       }
+      q[j] = static_cast<std::uint64_t>(estimate);
     }
   }
-  return negative ? negate(q) : q;
+  Fixed r = zero(n);
+  for (int i = 0; i < n; ++i) {
+    r.w[i] = q[i];
+  }
+  return negative ? negate(r) : r;
 }
 
 namespace {
-
-// The 64 bits of x's limbs that start at bit `first` (bit 0 the lowest bit of limb 0); bits
-// outside the limbs read as zero.
-std::uint64_t window(const Fixed& x, int first) noexcept {
-  const int limb = first >= 0 ? first / 64 : -((63 - first) / 64);
-  const int offset = first - limb * 64;  // 0 to 63
-  const auto at = [&](int i) { return i >= 0 && i < x.n ? x.w[i] : std::uint64_t{0}; };
-  std::uint64_t v = at(limb) >> offset;
-  if (offset != 0) {
-    v |= at(limb + 1) << (64 - offset);
-  }
-  return v;
-}
 
 // |a| moved `bits` places towards the top (towards the bottom for negative bits), its sign
 // kept; bits moved past either end are lost.
@@ -299,7 +312,7 @@ Fixed shift(const Fixed& a, int bits) noexcept {
   const Fixed x = abs(a);
   Fixed r = zero(a.n);
   for (int i = 0; i < a.n; ++i) {
-    r.w[i] = window(x, 64 * i - bits);
+    r.w[i] = bits_from(x.w, x.n, 64 * i - bits);
   }
   return negative ? negate(r) : r;
 }
@@ -330,46 +343,36 @@ double round_scaled(const Fixed& a, int scale) noexcept {
   return round_magnitude(is_negative(a), x.w, x.n, scale - fraction_bits(a));
 }
 
-std::optional<double> round_interval(const Fixed& value, double error_ulps, int scale,
-                                     bool tie_break) noexcept {
-  // The error as a whole number of ulps, rounded up (and one more for safety).
-  const double whole = std::ceil(error_ulps) + 1.0;
-  if (!(whole < 0x1p62)) {
-    return std::nullopt;
-  }
+std::optional<double> round_interval(const Fixed& value, double error_ulps, int scale) noexcept {
+  // The error as a whole number of ulps, rounded up with one to spare: (m + 1) 2^shift for the
+  // error's mantissa m and exponent, or the integer itself below 2^53. Conversion to an integer
+  // truncates whatever the rounding mode.
+  const std::uint64_t bits = std::bit_cast<std::uint64_t>(error_ulps);
+  const int biased = static_cast<int>(bits >> 52);
   Fixed error = zero(value.n);
-  error.w[0] = static_cast<std::uint64_t>(whole);
+  if (error_ulps < 0x1p53) {
+    error.w[0] = static_cast<std::uint64_t>(error_ulps) + 2;
+  } else {
+    const int shift = biased - 1075;
+    // The error must stay far below the fixed numbers' range (and be finite).
+    if (biased >= 0x7FF || shift + 54 >= 64 * value.n - 2) {
+      return std::nullopt;
+    }
+    error.w[0] = (bits & ((std::uint64_t{1} << 52) - 1)) + (std::uint64_t{1} << 52) + 1;
+    error = shift_left(error, shift);
+  }
   const double low = round_scaled(sub(value, error), scale);
   const double high = round_scaled(add(value, error), scale);
   if (low == high && std::signbit(low) == std::signbit(high)) {
     return low;
   }
-  if (!tie_break) {
-    return std::nullopt;
-  }
-  // An exact midpoint: the candidate with an even last bit.
-  const std::uint64_t low_bits = std::bit_cast<std::uint64_t>(low);
-  return (low_bits & 1U) == 0 ? low : high;
+  return std::nullopt;
 }
 
 void fraction_window(const std::uint64_t* fraction, int fraction_limbs, int first,
                      std::uint64_t* out, int limbs) noexcept {
-  const int total = 64 * limbs;
   for (int i = 0; i < limbs; ++i) {
-    out[i] = 0;
-  }
-  // Bit `first + k` of the fraction (k = 0 is the most significant of the window) goes to
-  // position total - 1 - k of the result.
-  for (int k = 0; k < total; ++k) {
-    const int index = first + k - 1;  // 0-based index into the fraction's bits
-    if (index < 0 || index >= 64 * fraction_limbs) {
-      continue;
-    }
-    const bool bit = ((fraction[index / 64] >> (63 - index % 64)) & 1U) != 0;
-    if (bit) {
-      const int at = total - 1 - k;
-      out[at / 64] |= std::uint64_t{1} << (at % 64);
-    }
+    out[limbs - 1 - i] = fraction_word(fraction, fraction_limbs, first + 64 * i);
   }
 }
 

@@ -2,16 +2,34 @@
 
 #include "frame/c_locale.hpp"
 
+#include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <limits>
+#include <string_view>
 #include <system_error>
 
 namespace korvane {
 
 std::size_t format_fixed6(double value, char* out) noexcept {
-  // to_chars gives the exact digits of the value, rounded ties-to-even, without consulting a
-  // locale. Its spelling of non-finite values is "inf"/"nan" with a "-" for a set sign bit.
+  // Infinities and NaNs are told and spelled from the bits ("inf", "nan", with a "-" for a set
+  // sign bit): a floating-point test of a signaling NaN would raise the invalid-operation flag.
+  const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
+  if ((bits & 0x7FF0000000000000ULL) == 0x7FF0000000000000ULL) {
+    const bool negative = (bits >> 63) != 0;
+    const std::string_view name = (bits << 12) != 0 ? "nan" : "inf";
+    char* end = out;
+    if (negative) {
+      *end++ = '-';
+    }
+    for (const char c : name) {
+      *end++ = c;
+    }
+    return static_cast<std::size_t>(end - out);
+  }
+  // to_chars gives the exact digits of a finite value, rounded ties-to-even, without consulting
+  // a locale.
   const auto [end, error] =
       std::to_chars(out, out + kNumberTextMax, value, std::chars_format::fixed, 6);
   if (error != std::errc()) {
