@@ -1,5 +1,6 @@
 // The desktop exports' Windows behaviour: the boxes' buttons and icons, clipboard data that
-// stray from the rules, a busy clipboard, and the shell's failure.
+// stray from the rules, a busy clipboard, an owner that renders late or not at all, and the
+// shell's failure.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -67,6 +68,80 @@ TEST(ClipboardFiles, PathsLongerThan259CharactersAreWhole) {
   const Outcome outcome = call("Get_ClipBoard_Files", nullptr, 0.0, "");
   EXPECT_EQ(outcome.result, 1.0f);
   EXPECT_EQ(outcome.buffer, "C:\\short.txt\n" + long_path + "\n");
+}
+
+// A program started by the test that takes the clipboard and offers text by delayed rendering
+// (the helper clipboard_owner: "answer TEXT" or "freeze"); ended with the object.
+class ClipboardOwner {
+ public:
+  explicit ClipboardOwner(const std::string& arguments) {
+    std::string command_line = "\"" + helper_program("clipboard_owner.exe") + "\" " + arguments;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessA(nullptr, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &started)) {
+      ADD_FAILURE() << "cannot start " << command_line;
+      return;
+    }
+    CloseHandle(started.hThread);
+    process_ = started.hProcess;
+    // Ready once its window owns the clipboard. (Asking who owns it waits for nobody.)
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!owns_clipboard(started.dwProcessId) && running() &&
+           std::chrono::steady_clock::now() < give_up) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_TRUE(owns_clipboard(started.dwProcessId)) << command_line << " took no clipboard";
+  }
+  ClipboardOwner(const ClipboardOwner&) = delete;
+  ClipboardOwner& operator=(const ClipboardOwner&) = delete;
+  ~ClipboardOwner() {
+    if (process_ != nullptr) {
+      TerminateProcess(process_, 0);
+      WaitForSingleObject(process_, 10000);
+      CloseHandle(process_);
+    }
+  }
+
+  [[nodiscard]] bool running() const {
+    return process_ != nullptr && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
+  }
+
+ private:
+  static bool owns_clipboard(DWORD process) {
+    DWORD owner_process = 0;
+    const HWND owner = GetClipboardOwner();
+    return owner != nullptr && GetWindowThreadProcessId(owner, &owner_process) != 0 &&
+           owner_process == process;
+  }
+
+  HANDLE process_ = nullptr;
+};
+
+// Wine keeps delayed rendering to a display's clipboard: without one, there is no owner to ask.
+TEST(DelayedRendering, AnOwnerThatAnswersRendersTheText) {
+  SKIP_WITHOUT_DISPLAY();
+  const ClipboardOwner owner("answer rendered");
+  const Outcome outcome = call("Get_ClipBoard_Text", nullptr, 0.0, "x");
+  EXPECT_EQ(outcome.result, 1.0f);
+  EXPECT_EQ(outcome.buffer, "xrendered");
+}
+
+// An owner that no longer answers makes each read give up within the bound of 2 seconds, with
+// 0 and the buffer untouched, while that owner still holds out.
+TEST(DelayedRendering, AFrozenOwnerGivesZeroWithinTheBound) {
+  SKIP_WITHOUT_DISPLAY();
+  const ClipboardOwner owner("freeze");
+  for (const char* name : {"Get_ClipBoard_Text", "Get_ClipBoard_Files"}) {
+    const auto start = std::chrono::steady_clock::now();
+    const Outcome outcome = call(name, nullptr, 0.0, "untouched");
+    const auto spent = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(outcome.result, 0.0f) << name;
+    EXPECT_EQ(outcome.buffer, "untouched") << name;
+    EXPECT_LT(spent, std::chrono::milliseconds(3000)) << name << ": the bound, with a margin";
+    EXPECT_TRUE(owner.running()) << name << " waited for the owner to end";
+  }
 }
 
 // Holds the clipboard open from another thread, with a window of its own, for `hold`.

@@ -11,16 +11,53 @@
 namespace korvane {
 namespace {
 
+// A program that offers its data by delayed rendering renders them when they are asked for; one
+// that has stopped answering holds GetClipboardData (and, under Wine, every clipboard call) for
+// as long as it likes. So a read asks the clipboard's owner first and gives up when it has not
+// answered within this bound, counted from the start of the call.
+constexpr ULONGLONG kBoundMs = 2000;
+
 // Other programs hold the clipboard for moments at a time: try for about a tenth of a second.
 constexpr int kOpenAttempts = 11;
 constexpr DWORD kOpenPause = 10;  // milliseconds between attempts
 
+class Deadline {
+ public:
+  Deadline() noexcept : end_(GetTickCount64() + kBoundMs) {}
+  // Milliseconds left; 0 once the deadline has passed.
+  [[nodiscard]] DWORD left() const noexcept {
+    const ULONGLONG now = GetTickCount64();
+    return now < end_ ? static_cast<DWORD>(end_ - now) : 0;
+  }
+
+ private:
+  ULONGLONG end_;
+};
+
+// Whether the clipboard's owner window `owner` answers a harmless message before the deadline
+// (a window of the calling thread answers at once). No owner, or one that no longer exists,
+// has nothing to render and counts as answering. The message is not delivered to a window that
+// the system already takes for hung, and the calling thread handles no message meanwhile.
+bool owner_answers(HWND owner, const Deadline& deadline) noexcept {
+  if (owner == nullptr) {
+    return true;
+  }
+  const DWORD left = deadline.left();
+  DWORD_PTR ignored = 0;
+  return (left != 0 && SendMessageTimeoutA(owner, WM_NULL, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK,
+                                           left, &ignored) != 0) ||
+         !IsWindow(owner);
+}
+
 // The clipboard, open for this thread while the object lives (when opened() says so).
 class OpenClipboardScope {
  public:
-  OpenClipboardScope() noexcept {
+  explicit OpenClipboardScope(const Deadline& deadline) noexcept {
     for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
       if (attempt != 0) {
+        if (deadline.left() <= kOpenPause) {
+          return;
+        }
         Sleep(kOpenPause);
       }
       if (OpenClipboard(nullptr)) {
@@ -66,11 +103,22 @@ class LockedData {
 
 // Opens the clipboard and hands its data of `format`, locked, to `use` (address and size of the
 // memory block); `use` is not called when the clipboard holds none or they cannot be locked.
-// False when the clipboard could not be opened.
+// False when the clipboard could not be opened, or its owner did not answer within the bound.
 template <typename Use>
 bool read_clipboard(UINT format, Use&& use) {
-  const OpenClipboardScope clipboard;
+  const Deadline deadline;
+  // The owner is asked before anything else: under Wine even opening the clipboard waits for an
+  // owner that does not answer.
+  const HWND owner = GetClipboardOwner();
+  if (!owner_answers(owner, deadline)) {
+    return false;
+  }
+  const OpenClipboardScope clipboard(deadline);
   if (!clipboard.opened()) {
+    return false;
+  }
+  // The clipboard may have changed hands before it was opened; while it is open, it cannot.
+  if (const HWND now = GetClipboardOwner(); now != owner && !owner_answers(now, deadline)) {
     return false;
   }
   const LockedData data(GetClipboardData(format));
