@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -128,6 +129,54 @@ bool read_clipboard(UINT format, Use&& use) {
   return true;
 }
 
+// `text` in the ANSI code page, when the code page holds every character of it exactly: no
+// best-fit substitute (an e for the e-acute that code page 932 lacks, an L for the L-stroke
+// that 1252 lacks) and no default character.
+std::optional<std::string> exact_ansi(std::wstring_view text) {
+  if (text.empty()) {
+    return std::string();
+  }
+  // UTF-8 (a program that asks for it as its ANSI code page) holds every character, and takes
+  // neither flag nor default character: only an unpaired surrogate fails it.
+  const bool utf8 = GetACP() == CP_UTF8;
+  const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
+  BOOL used_default = FALSE;
+  BOOL* const check = utf8 ? nullptr : &used_default;
+  const int length = static_cast<int>(text.size());
+  const int size =
+      WideCharToMultiByte(CP_ACP, flags, text.data(), length, nullptr, 0, nullptr, check);
+  if (size <= 0 || used_default) {
+    return std::nullopt;
+  }
+  std::string converted(static_cast<std::size_t>(size), '\0');
+  if (WideCharToMultiByte(CP_ACP, flags, text.data(), length, converted.data(), size, nullptr,
+                          check) != size ||
+      used_default) {
+    return std::nullopt;
+  }
+  return converted;
+}
+
+// How a host that speaks the ANSI code page names the file at `path`: the path itself when the
+// code page holds it, else its short (8.3) form when the file has one that the code page holds.
+// Nothing otherwise: a substituted name would name no file, or another one.
+std::optional<std::string> ansi_path(const std::wstring& path) {
+  if (std::optional<std::string> exact = exact_ansi(path)) {
+    return exact;
+  }
+  const DWORD size = GetShortPathNameW(path.c_str(), nullptr, 0);
+  if (size == 0) {
+    return std::nullopt;
+  }
+  std::wstring short_path(size, L'\0');
+  const DWORD length = GetShortPathNameW(path.c_str(), short_path.data(), size);
+  if (length == 0 || length >= size) {
+    return std::nullopt;
+  }
+  short_path.resize(length);
+  return exact_ansi(short_path);
+}
+
 }  // namespace
 
 bool append_clipboard_text(BufferWriter& out) {
@@ -144,18 +193,21 @@ bool append_clipboard_text(BufferWriter& out) {
 bool append_clipboard_files(BufferWriter& out) {
   return read_clipboard(CF_HDROP, [&](void* address, std::size_t) {
     const auto drop = static_cast<HDROP>(address);
-    const UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
-    std::string path;
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    std::wstring path;
     for (UINT index = 0; index < count && !out.full(); ++index) {
       // Each path at its full length: ask for the length first.
-      const UINT length = DragQueryFileA(drop, index, nullptr, 0);
-      path.assign(std::size_t{length} + 1, '\0');
-      const UINT copied = DragQueryFileA(drop, index, path.data(), length + 1);
+      const UINT length = DragQueryFileW(drop, index, nullptr, 0);
+      path.assign(std::size_t{length} + 1, L'\0');
+      const UINT copied = DragQueryFileW(drop, index, path.data(), length + 1);
       if (copied == 0) {
         continue;  // a path that cannot be fetched is left out
       }
-      out.write(std::string_view(path.data(), copied <= length ? copied : length));
-      out.write("\n");
+      path.resize(copied <= length ? copied : length);
+      if (const std::optional<std::string> name = ansi_path(path)) {
+        out.write(*name);
+        out.write("\n");
+      }
     }
   });
 }
