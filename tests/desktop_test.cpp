@@ -2,8 +2,11 @@
 // filled by the test, command capture and shell launch.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "desktop/desktop_support.hpp"
 #include "support/calls.hpp"
@@ -215,6 +218,42 @@ TEST(ShellExecute, OutputPastTheCapacityFillsTheBufferAndIsDrained) {
   EXPECT_EQ(outcome.result, 1.0f);
   EXPECT_EQ(outcome.buffer, content.substr(0, KORVANE_BUFFER_CAPACITY - 1));
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
+}
+
+// Calls on several threads at once never wait for each other's commands: each short command's
+// call returns while the long commands started beside it are all still running. (A pipe end
+// that one call's command inherited from another would hold that call until the command ends.)
+TEST(ShellExecute, ConcurrentCallsDoNotWaitForEachOther) {
+  const std::string long_command = print_bytes_command("long\\n --pause 3000 done\\n");
+  constexpr std::size_t kEach = 3;  // short calls, and as many long ones
+  std::atomic<bool> go{false};
+  std::atomic<int> long_calls_ended{0};
+  std::vector<Outcome> short_outcomes(kEach);
+  std::vector<int> ended_before_short(kEach, -1);
+  std::vector<std::thread> threads;
+  for (std::size_t i = 0; i < 2 * kEach; ++i) {
+    threads.emplace_back([&, i] {
+      while (!go.load()) {
+        std::this_thread::yield();
+      }
+      if (i % 2 == 0) {
+        const Outcome outcome = call("_ShellExecute", nullptr, 0.0, long_command);
+        EXPECT_EQ(outcome.buffer, "long\ndone\n");
+        ++long_calls_ended;
+      } else {
+        short_outcomes[i / 2] = call("_ShellExecute", nullptr, 0.0, kTwoLinesCommand);
+        ended_before_short[i / 2] = long_calls_ended.load();
+      }
+    });
+  }
+  go = true;
+  for (std::thread& thread : threads) {
+    thread.join();
+  }
+  for (std::size_t i = 0; i < kEach; ++i) {
+    EXPECT_EQ(short_outcomes[i].buffer, "one\ntwo\n");
+    EXPECT_EQ(ended_before_short[i], 0) << "short call " << i << " waited for a long command";
+  }
 }
 
 TEST(OpenURL, NothingToOpenGivesZero) {

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "desktop/desktop_support.hpp"
+#include "desktop/desktop_support_win.hpp"
 
 namespace korvane::test {
 namespace {
@@ -75,6 +76,21 @@ void set_clipboard_files(const std::vector<std::string>& paths) {
   header.fWide = FALSE;
   std::string block(reinterpret_cast<const char*>(&header), sizeof header);
   block += list;
+  put_on_clipboard(CF_HDROP, block.data(), block.size());
+}
+
+void set_clipboard_wide_files(const std::vector<std::wstring>& paths) {
+  std::wstring list;
+  for (const std::wstring& path : paths) {
+    list += path;
+    list += L'\0';
+  }
+  list += L'\0';
+  DROPFILES header{};
+  header.pFiles = sizeof header;
+  header.fWide = TRUE;
+  std::string block(reinterpret_cast<const char*>(&header), sizeof header);
+  block.append(reinterpret_cast<const char*>(list.data()), list.size() * sizeof(wchar_t));
   put_on_clipboard(CF_HDROP, block.data(), block.size());
 }
 
