@@ -127,54 +127,46 @@ std::uint64_t two_over_pi_word(int first) noexcept {
 // Payne and Hanek's reduction in integers, for any finite x (used from kModerateAngle on).
 // With x = mx 2^ex (mx < 2^53), x 2/pi = mx sum_i b_i 2^(ex - i) over the bits b_i of 2/pi.
 // The bits with i <= ex - 2 add multiples of 4, which change neither the quadrant nor r: the
-// window W of bits ex - 1 .. ex + 254 gives mx W 2^-254, x 2/pi mod 4 within mx 2^-254 < 2^-201
-// (the bits past the window), its low 256 bits holding 2 integer and 254 fraction bits. The
-// fraction f (|f| <= 1/2 once a half is carried into the quadrant) is taken to 106 significant
-// bits (within 2^-105 relative; the rest are exact zeros when f has fewer) and multiplied by
-// pi/2 as a double-double (2^-104 relative, the constant within 2^-106): r is within
-// 2^-102.5 |r| + 2^-200. f is never zero: no double comes closer to a multiple of pi/2 than
-// 2^-60.9 (x = 6381956970095103 2^797 comes closest), far above the window's error.
+// window W of bits ex - 1 .. ex + 190 gives mx W 2^-190, x 2/pi mod 4 within mx 2^-190 <
+// 2^-137 (the bits past the window), its low 192 bits holding 2 integer and 190 fraction bits.
+// The fraction's first 128 bits F (f = F 2^-128, within 2^-128 more; f - 1 for f >= 1/2, a half
+// carried into the quadrant) are taken to 106 significant bits (within 2^-105 relative) and
+// multiplied by pi/2 as a double-double (2^-104 relative, the constant within 2^-106): r is
+// within 2^-102.5 |r| + 2^-127. Only an angle within 2^-64 of a multiple of pi/2 leaves no
+// significant bit in F; none is a double (x = 6381956970095103 2^797 comes closest, 2^-60.9),
+// and such an angle would go to the slow path.
 std::optional<ReducedAngle> reduce_huge(double x) noexcept {
   const auto [mx, ex] = decompose(magnitude(x));
-  const std::uint64_t window[4] = {two_over_pi_word(ex + 191), two_over_pi_word(ex + 127),
-                                   two_over_pi_word(ex + 63), two_over_pi_word(ex - 1)};
-  // mx W mod 2^256.
-  std::uint64_t v[4] = {};
+  const std::uint64_t window[3] = {two_over_pi_word(ex + 127), two_over_pi_word(ex + 63),
+                                   two_over_pi_word(ex - 1)};
+  // mx W mod 2^192.
+  std::uint64_t v[3] = {};
   std::uint64_t carry = 0;
-  for (int i = 0; i < 4; ++i) {
+  for (int i = 0; i < 3; ++i) {
     const mp::u128 product = static_cast<mp::u128>(window[i]) * mx + carry;
     v[i] = static_cast<std::uint64_t>(product);
     carry = static_cast<std::uint64_t>(product >> 64);
   }
-  int quadrant = static_cast<int>(v[3] >> 62);
-  v[3] &= (std::uint64_t{1} << 62) - 1;
-  bool negative = false;
-  if ((v[3] >> 61) != 0) {  // f >= 1/2: f - 1 in the next quadrant, its magnitude 1 - f
+  int quadrant = static_cast<int>(v[2] >> 62);
+  mp::u128 fraction =
+      (static_cast<mp::u128>((v[2] << 2) | (v[1] >> 62)) << 64) | ((v[1] << 2) | (v[0] >> 62));
+  const bool negative = (fraction >> 127) != 0;
+  if (negative) {  // f >= 1/2: f - 1 in the next quadrant, its magnitude 2^128 - F
+    fraction = -fraction;
     quadrant = (quadrant + 1) & 3;
-    negative = true;
-    unsigned borrow = 1;  // 2^254 - f as the complement plus one, within 254 bits
-    for (std::uint64_t& limb : v) {
-      const mp::u128 sum = static_cast<mp::u128>(~limb) + borrow;
-      limb = static_cast<std::uint64_t>(sum);
-      borrow = static_cast<unsigned>(sum >> 64);
-    }
-    v[3] &= (std::uint64_t{1} << 62) - 1;
   }
-  int top = -1;
-  for (int i = 3; i >= 0 && top < 0; --i) {
-    if (v[i] != 0) {
-      top = 64 * i + 63 - std::countl_zero(v[i]);
-    }
-  }
-  if (top < 0) {
+  const auto high = static_cast<std::uint64_t>(fraction >> 64);
+  if (high == 0) {
     return std::nullopt;
   }
-  // |f| = (high 2^53 + low) 2^(top - 105 - 254), high and low of 53 bits each.
-  const double high =
-      static_cast<double>(mp::bits_from(v, 4, top - 52) & ((std::uint64_t{1} << 53) - 1));
-  const double low =
-      static_cast<double>(mp::bits_from(v, 4, top - 105) & ((std::uint64_t{1} << 53) - 1));
-  const DD f = fast_two_sum(high * power_of_two(top - 52 - 254), low * power_of_two(top - 359));
+  // |f| = N 2^(-128 - shift), N = F 2^shift with its top bit set: its first 53 bits and the
+  // next 53 as two doubles.
+  const int shift = std::countl_zero(high);
+  const mp::u128 normalized = fraction << shift;
+  const auto top = static_cast<double>(static_cast<std::uint64_t>(normalized >> 75));
+  const auto next = static_cast<double>(static_cast<std::uint64_t>(normalized >> 22) &
+                                        ((std::uint64_t{1} << 53) - 1));
+  const DD f = fast_two_sum(top * power_of_two(-53 - shift), next * power_of_two(-106 - shift));
   DD r = mul(f, tables::kHalfPi);
   if (negative != (x < 0)) {
     r = neg(r);
@@ -182,7 +174,7 @@ std::optional<ReducedAngle> reduce_huge(double x) noexcept {
   if (x < 0) {
     quadrant = (4 - quadrant) & 3;
   }
-  return ReducedAngle{quadrant, r, magnitude(r.hi) * 0x1p-102 + 0x1p-199};
+  return ReducedAngle{quadrant, r, magnitude(r.hi) * 0x1p-102 + 0x1p-127};
 }
 
 // sin, cos or tan of q pi/2 + r.
