@@ -8,6 +8,11 @@ set(KORVANE_PKGCONFIG_DIR "${CMAKE_INSTALL_LIBDIR}/pkgconfig")
 set(KORVANE_PACKAGE_MAINTAINER "korvanelib developers <korvanelib@example.org>" CACHE STRING
     "The Debian package's maintainer, as 'Name <address>'")
 
+# Folders the installation creates get the usual permissions whatever the umask, so that the
+# packages come out the same everywhere (scripts/check-reproducible).
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
+    GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+
 # Everything below belongs to the component "korvanelib" unless it names another; the debug
 # information of the shipped binaries is the component "debug".
 set(CMAKE_INSTALL_DEFAULT_COMPONENT_NAME korvanelib)
@@ -104,6 +109,7 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "korvanelib built using CMake")
 set(CPACK_PACKAGE_FILE_NAME "korvanelib-${PROJECT_VERSION}-${KORVANE_PACKAGE_SYSTEM}")
 set(CPACK_PACKAGE_DIRECTORY "${PROJECT_BINARY_DIR}/packages")
 set(CPACK_PROJECT_CONFIG_FILE "${PROJECT_SOURCE_DIR}/cmake/CPackOptions.cmake")
+set(CPACK_KORVANE_SOURCE_DIR "${PROJECT_SOURCE_DIR}")
 set(CPACK_VERBATIM_VARIABLES ON)
 set(CPACK_COMPONENTS_ALL korvanelib debug)
 set(CPACK_COMPONENT_DEBUG_DEPENDS korvanelib)
