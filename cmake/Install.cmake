@@ -36,9 +36,11 @@ install(DIRECTORY examples/ DESTINATION "${CMAKE_INSTALL_DOCDIR}/examples")
 # .debug file and checksum in .gnu_debuglink, where debuggers look for it (the same folder
 # first). Whichever component is installed first splits the debug information off the build's
 # binary into build/<preset>/debug/; both use that file until the binary is rebuilt, so the
-# checksum covers the .debug file shipped. (objcopy writes a new time stamp into a PE file each
-# time, so splitting again would give a file with another checksum.)
+# checksum covers the .debug file shipped. objcopy and strip write a time stamp into every PE
+# file they write, SOURCE_DATE_EPOCH or else the current time: they run with 0, the time stamp
+# the linker leaves (cmake/Reproducible.cmake), so that the files do not depend on the time.
 set(KORVANE_DEBUG_DIR "${PROJECT_BINARY_DIR}/debug")
+set(binutils "\"${CMAKE_COMMAND}\" -E env SOURCE_DATE_EPOCH=0")
 foreach(target korvanelib korvane-call)
   if(WIN32 OR NOT target STREQUAL "korvanelib")
     set(directory "${CMAKE_INSTALL_BINDIR}")
@@ -49,16 +51,17 @@ foreach(target korvanelib korvane-call)
   set(split_debug "
     if(NOT EXISTS \"${debug_file}\" OR \"$<TARGET_FILE:${target}>\" IS_NEWER_THAN \"${debug_file}\")
       file(MAKE_DIRECTORY \"${KORVANE_DEBUG_DIR}\")
-      execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --only-keep-debug \"$<TARGET_FILE:${target}>\"
-                              \"${debug_file}\" COMMAND_ERROR_IS_FATAL ANY)
+      execute_process(COMMAND ${binutils} \"${CMAKE_OBJCOPY}\" --only-keep-debug
+                              \"$<TARGET_FILE:${target}>\" \"${debug_file}\"
+                      COMMAND_ERROR_IS_FATAL ANY)
     endif()")
   install(CODE "${split_debug}
     set(shipped \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${directory}\")
     string(APPEND shipped \"/$<TARGET_FILE_NAME:${target}>\")
-    execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-all \"\${shipped}\"
+    execute_process(COMMAND ${binutils} \"${CMAKE_STRIP}\" --strip-all \"\${shipped}\"
                     COMMAND_ERROR_IS_FATAL ANY)
-    execute_process(COMMAND \"${CMAKE_OBJCOPY}\" \"--add-gnu-debuglink=${debug_file}\"
-                            \"\${shipped}\"
+    execute_process(COMMAND ${binutils} \"${CMAKE_OBJCOPY}\"
+                            \"--add-gnu-debuglink=${debug_file}\" \"\${shipped}\"
                     COMMAND_ERROR_IS_FATAL ANY)")
   install(CODE "${split_debug}" COMPONENT debug)
   install(FILES "${debug_file}" DESTINATION "${directory}" COMPONENT debug)
