@@ -8,6 +8,11 @@ set(KORVANE_PKGCONFIG_DIR "${CMAKE_INSTALL_LIBDIR}/pkgconfig")
 set(KORVANE_PACKAGE_MAINTAINER "korvanelib developers <korvanelib@example.org>" CACHE STRING
     "The Debian package's maintainer, as 'Name <address>'")
 
+# Folders the installation creates get the usual permissions whatever the umask, so that the
+# packages come out the same everywhere (scripts/check-reproducible).
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
+    GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+
 # Everything below belongs to the component "korvanelib" unless it names another; the debug
 # information of the shipped binaries is the component "debug".
 set(CMAKE_INSTALL_DEFAULT_COMPONENT_NAME korvanelib)
@@ -31,9 +36,11 @@ install(DIRECTORY examples/ DESTINATION "${CMAKE_INSTALL_DOCDIR}/examples")
 # .debug file and checksum in .gnu_debuglink, where debuggers look for it (the same folder
 # first). Whichever component is installed first splits the debug information off the build's
 # binary into build/<preset>/debug/; both use that file until the binary is rebuilt, so the
-# checksum covers the .debug file shipped. (objcopy writes a new time stamp into a PE file each
-# time, so splitting again would give a file with another checksum.)
+# checksum covers the .debug file shipped. objcopy and strip write a time stamp into every PE
+# file they write, SOURCE_DATE_EPOCH or else the current time: they run with 0, the time stamp
+# the linker leaves (cmake/Reproducible.cmake), so that the files do not depend on the time.
 set(KORVANE_DEBUG_DIR "${PROJECT_BINARY_DIR}/debug")
+set(binutils "\"${CMAKE_COMMAND}\" -E env SOURCE_DATE_EPOCH=0")
 foreach(target korvanelib korvane-call)
   if(WIN32 OR NOT target STREQUAL "korvanelib")
     set(directory "${CMAKE_INSTALL_BINDIR}")
@@ -44,16 +51,17 @@ foreach(target korvanelib korvane-call)
   set(split_debug "
     if(NOT EXISTS \"${debug_file}\" OR \"$<TARGET_FILE:${target}>\" IS_NEWER_THAN \"${debug_file}\")
       file(MAKE_DIRECTORY \"${KORVANE_DEBUG_DIR}\")
-      execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --only-keep-debug \"$<TARGET_FILE:${target}>\"
-                              \"${debug_file}\" COMMAND_ERROR_IS_FATAL ANY)
+      execute_process(COMMAND ${binutils} \"${CMAKE_OBJCOPY}\" --only-keep-debug
+                              \"$<TARGET_FILE:${target}>\" \"${debug_file}\"
+                      COMMAND_ERROR_IS_FATAL ANY)
     endif()")
   install(CODE "${split_debug}
     set(shipped \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${directory}\")
     string(APPEND shipped \"/$<TARGET_FILE_NAME:${target}>\")
-    execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-all \"\${shipped}\"
+    execute_process(COMMAND ${binutils} \"${CMAKE_STRIP}\" --strip-all \"\${shipped}\"
                     COMMAND_ERROR_IS_FATAL ANY)
-    execute_process(COMMAND \"${CMAKE_OBJCOPY}\" \"--add-gnu-debuglink=${debug_file}\"
-                            \"\${shipped}\"
+    execute_process(COMMAND ${binutils} \"${CMAKE_OBJCOPY}\"
+                            \"--add-gnu-debuglink=${debug_file}\" \"\${shipped}\"
                     COMMAND_ERROR_IS_FATAL ANY)")
   install(CODE "${split_debug}" COMPONENT debug)
   install(FILES "${debug_file}" DESTINATION "${directory}" COMPONENT debug)
@@ -104,6 +112,7 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "korvanelib built using CMake")
 set(CPACK_PACKAGE_FILE_NAME "korvanelib-${PROJECT_VERSION}-${KORVANE_PACKAGE_SYSTEM}")
 set(CPACK_PACKAGE_DIRECTORY "${PROJECT_BINARY_DIR}/packages")
 set(CPACK_PROJECT_CONFIG_FILE "${PROJECT_SOURCE_DIR}/cmake/CPackOptions.cmake")
+set(CPACK_KORVANE_SOURCE_DIR "${PROJECT_SOURCE_DIR}")
 set(CPACK_VERBATIM_VARIABLES ON)
 set(CPACK_COMPONENTS_ALL korvanelib debug)
 set(CPACK_COMPONENT_DEBUG_DEPENDS korvanelib)

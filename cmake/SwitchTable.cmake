@@ -1,8 +1,9 @@
 # Script mode: turns the switch-item list (one path a line; blank lines and # comments skipped)
 # into the C++ initializer list the lookup compiles in, keeping the list's order.
-#   cmake -DINPUT=list.txt -DOUTPUT=switch_items.inc -P SwitchTable.cmake
+#   cmake -DINPUT=list.txt -DOUTPUT=switch_items.inc [-DQUIET_DIGITS=ON] -P SwitchTable.cmake
 # The build fails on a duplicate path and on characters outside printable ASCII, and warns of
-# a path that the lookup never finds because it starts with a digit.
+# a path that the lookup never finds because it starts with a digit (unless QUIET_DIGITS is set:
+# a list that holds such a path on purpose).
 file(STRINGS "${INPUT}" lines ENCODING UTF-8)
 set(seen "")
 set(body "// Generated from ${INPUT}. Do not edit.\n")
@@ -11,7 +12,7 @@ foreach(line IN LISTS lines)
   if(line STREQUAL "" OR line MATCHES "^#")
     continue()
   endif()
-  if(line MATCHES "^[0-9]")
+  if(line MATCHES "^[0-9]" AND NOT QUIET_DIGITS)
     message(WARNING "${INPUT}: '${line}' starts with a digit: IsSwitchType never finds it")
   endif()
   if(NOT line MATCHES "^[ -~]+$")

@@ -14,10 +14,11 @@
 namespace korvane::test {
 namespace {
 
-#define SKIP_WITHOUT_CLIPBOARD()                                                        \
-  if (!clipboard_available()) {                                                         \
-    GTEST_SKIP() << "DISPLAY is not set: the clipboard needs a display (run the tests " \
-                    "through scripts/with-xvfb)";                                       \
+#define SKIP_WITHOUT_CLIPBOARD()                                            \
+  if (!clipboard_available()) {                                             \
+    KORVANE_MISSING("a display",                                            \
+                    "DISPLAY is not set: the clipboard needs one; run the " \
+                    "tests through scripts/with-xvfb");                     \
   }
 
 // Every desktop export that writes the buffer does nothing with a null buffer and answers 0:

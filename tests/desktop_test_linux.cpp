@@ -153,7 +153,7 @@ TEST(KdialogBoxes, AnswerLikeZenityBoxes) {
   SKIP_WITHOUT_DISPLAY();
   const auto kdialog = std::filesystem::path("/usr/bin/kdialog");
   if (!std::filesystem::exists(kdialog)) {
-    GTEST_SKIP() << "kdialog is not installed";
+    KORVANE_MISSING("kdialog", "apt-get install kdialog");
   }
   const TempDirectory only_kdialog;
   std::filesystem::create_symlink(kdialog, only_kdialog.path() / "kdialog");
@@ -240,7 +240,7 @@ TEST(SigchldIgnored, CallsStillComplete) {
   EXPECT_EQ(outcome.result, 1.0f);
   EXPECT_EQ(outcome.buffer, "still\n");
   if (!has_display()) {
-    GTEST_SKIP() << "DISPLAY is not set: the message box part needs a display";
+    KORVANE_MISSING("a display", "DISPLAY is not set: the message box part needs one");
   }
   // The answer does not depend on the dialog's exit status, which is lost here.
   auto answer = answer_box(kWarningCaption, Press::kYes);
@@ -395,7 +395,7 @@ TEST(UnreachableClipboard, GivesZeroAndLeavesTheBuffer) {
     expect_unreachable("DISPLAY with no server");
   }
   if (kWlPastePath.empty()) {
-    GTEST_SKIP() << "wl-paste is not installed (scripts/install-deps installs wl-clipboard)";
+    KORVANE_MISSING("wl-paste", "scripts/install-deps installs wl-clipboard");
   }
   {
     const ScopedEnvironment x("DISPLAY", std::nullopt);
@@ -444,7 +444,7 @@ TEST(ClipboardX, AFrozenOwnerGivesZeroWithinTheBound) {
 TEST(ClipboardX, XselAlone) {
   SKIP_WITHOUT_DISPLAY();
   if (kXselPath.empty()) {
-    GTEST_SKIP() << "xsel is not installed (scripts/install-deps installs it)";
+    KORVANE_MISSING("xsel", "scripts/install-deps installs it");
   }
   const TempDirectory only_xsel;
   std::filesystem::create_symlink(kXselPath, only_xsel.path() / "xsel");
@@ -475,7 +475,7 @@ TEST(ClipboardX, XselAlone) {
 TEST(ClipboardWaylandFallback, ADeadSocketFallsBackToX) {
   SKIP_WITHOUT_DISPLAY();
   if (kWlPastePath.empty()) {
-    GTEST_SKIP() << "wl-paste is not installed (scripts/install-deps installs wl-clipboard)";
+    KORVANE_MISSING("wl-paste", "scripts/install-deps installs wl-clipboard");
   }
   const TempDirectory runtime;
   make_dead_socket(runtime.path() / "wayland-dead");
@@ -535,12 +535,11 @@ class ClipboardWayland : public testing::Test {
 
   void SetUp() override {
     if (kWlPastePath.empty()) {
-      GTEST_SKIP() << "wl-clipboard is not installed (scripts/install-deps installs it)";
+      KORVANE_MISSING("wl-paste", "scripts/install-deps installs wl-clipboard");
     }
     if (!session_->running()) {
-      GTEST_SKIP() << "sway could not be started headless, so the Wayland clipboard is not "
-                      "tested: "
-                   << session_->failure();
+      KORVANE_MISSING("a headless sway",
+                      "the Wayland clipboard is not tested: " + session_->failure());
     }
     runtime_.emplace("XDG_RUNTIME_DIR", session_->runtime());
     wayland_.emplace("WAYLAND_DISPLAY", session_->socket());
@@ -626,11 +625,11 @@ TEST_F(ClipboardWayland, AnEmptyClipboardGivesOneAndNothing) {
 // weston headless has no seat, so no clipboard: unreachable, and X answers when it can.
 TEST(ClipboardWaylandNoSeat, GivesZeroOrFallsBackToX) {
   if (kWlPastePath.empty()) {
-    GTEST_SKIP() << "wl-clipboard is not installed (scripts/install-deps installs it)";
+    KORVANE_MISSING("wl-paste", "scripts/install-deps installs wl-clipboard");
   }
   const WaylandSession weston("weston");
   if (!weston.running()) {
-    GTEST_SKIP() << "weston could not be started headless: " << weston.failure();
+    KORVANE_MISSING("a headless weston", "it did not start: " + weston.failure());
   }
   const ScopedEnvironment runtime("XDG_RUNTIME_DIR", weston.runtime());
   const ScopedEnvironment wayland("WAYLAND_DISPLAY", weston.socket());
@@ -725,7 +724,7 @@ bool wait_for_file(const std::filesystem::path& path) {
 TEST(OpenURL, ThroughXdgOpenAndARegisteredHandler) {
   SKIP_WITHOUT_DISPLAY();  // without a display xdg-open uses no .desktop handler
   if (kXdgOpenPath.empty()) {
-    GTEST_SKIP() << "xdg-open is not installed (scripts/install-deps installs xdg-utils)";
+    KORVANE_MISSING("xdg-open", "scripts/install-deps installs xdg-utils");
   }
   const TempDirectory home;
   const auto& root = home.path();

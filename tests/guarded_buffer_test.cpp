@@ -402,16 +402,18 @@ TEST(GuardedBuffer, EveryExportStaysWithinTheCapacityAtItsLargestOutput) {
 
 TEST(GuardedBuffer, MessageBoxesStayWithinTheCapacity) {
   if (!has_display()) {
-    GTEST_SKIP() << "DISPLAY is not set: message boxes need a display (run the tests through "
-                    "scripts/with-xvfb)";
+    KORVANE_MISSING("a display",
+                    "DISPLAY is not set: message boxes need one; run the tests "
+                    "through scripts/with-xvfb");
   }
   check_rows(Needs::kDisplay);
 }
 
 TEST(GuardedBuffer, ClipboardExportsStayWithinTheCapacity) {
   if (!clipboard_available()) {
-    GTEST_SKIP() << "DISPLAY is not set: the clipboard needs a display (run the tests through "
-                    "scripts/with-xvfb)";
+    KORVANE_MISSING("a display",
+                    "DISPLAY is not set: the clipboard needs one; run the tests "
+                    "through scripts/with-xvfb");
   }
   check_rows(Needs::kClipboard);
 }
