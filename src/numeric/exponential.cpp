@@ -339,7 +339,11 @@ double pow_slow(double x, double y) noexcept {  // x > 0 finite, x != 1, y finit
   if (const std::optional<double> exact = pow_exact(x, y)) {
     return *exact;
   }
-  auto [my, ey] = decompose(y);
+  // Named variables, not a structured binding: the lambda below captures them, which clang
+  // before version 16 does not allow for bindings.
+  const Decomposed decomposed = decompose(y);
+  std::uint64_t my = decomposed.mantissa;
+  int ey = decomposed.exponent;
   // Trailing zeros out, so that |my * log x| stays below 2^63 when ey < 0.
   while ((my & 1U) == 0) {
     my >>= 1;
