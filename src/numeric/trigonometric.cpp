@@ -1,18 +1,7 @@
 // Correctly rounded sin, cos and tan of a double angle in radians.
 //
-// The platform's math library is declined on purpose: Windows' C runtime gives plainly wrong
-// digits (sin of huge angles, pow of large results, round of 0.49999999999999994), and no two
-// platforms' libraries agree in every last digit. The one answer every platform can give is the
-// correctly rounded one, computed here with nothing but exact integer arithmetic and IEEE double
-// operations (+, -, *, /, each correctly rounded on every x86-64 compiler; the build turns off
-// contraction into fused multiply-adds).
-//
-// Each function has a fast path: an evaluation that carries double-doubles only where a term
-// needs more than 53 bits and the higher-order terms in plain doubles, with a proven bound on
-// its error, then a rounding test: when the approximation minus and plus the bound round to the
-// same double, that double is the correctly rounded value. Otherwise the slow path evaluates the
-// function in the fixed-point arithmetic of multiprecision.hpp at 192, 384 and 768 fraction
-// bits (Ziv's strategy), each time with a proven error bound.
+// The approach (the platform's math declined, a fast path with a rounding test, the slow path
+// of multiprecision.hpp): correctly_rounded.hpp.
 
 #include <bit>
 #include <cstdint>
