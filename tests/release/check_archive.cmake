@@ -68,7 +68,9 @@ execute_process(COMMAND ${emulator} "${tool}" --version WORKING_DIRECTORY "${WOR
 execute_process(COMMAND ${emulator} "${tool}" Sine --number 30 WORKING_DIRECTORY "${WORK_DIR}"
                 RESULT_VARIABLE failed_call OUTPUT_VARIABLE call_out ERROR_VARIABLE err_call)
 if(failed OR failed_call)
-  message(FATAL_ERROR "korvane-call from the archive failed:\n${err}${err_call}")
+  message(FATAL_ERROR "korvane-call from the archive failed:\n"
+                      "--version: status ${failed}\n${version_out}${err}\n"
+                      "Sine --number 30: status ${failed_call}\n${call_out}${err_call}")
 endif()
 # The tool must have loaded the library from the unpacked folder, not from the build.
 if(NOT version_out MATCHES "^korvane-call ${VERSION}\r?\nlibrary [^\n]*unpacked[^\n]* ${VERSION}")
