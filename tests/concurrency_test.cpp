@@ -81,7 +81,8 @@ TEST(Concurrency, EightThreadsGetTheSingleThreadedAnswers) {
               caller.call(fixed_functions[i], fixed[i].text, fixed[i].number, fixed[i].buffer);
           ++report.calls;
           if (!(answer == expected[i])) {
-            wrong(std::string(fixed[i].name) + ": \"" + answer.buffer + "\" " + answer.fault);
+            wrong(std::string(fixed[i].name) + ": result " + std::to_string(answer.result) +
+                  ", \"" + answer.buffer + "\" " + answer.fault);
           }
         }
         for (std::size_t i = 0; i < clock.size(); ++i) {
